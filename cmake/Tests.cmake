@@ -1,0 +1,93 @@
+# Tests of both builds.  The Windows build's tests run under Wine, in a prefix
+# inside the build tree, through CTest's cross-compiling emulator.
+
+if(WIN32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(ZARNO_GTEST gtest)
+  # One Wine start per test program rather than per test case; programs that
+  # touch the shared Wine registry do not run side by side.
+  set(ZARNO_TEST_PROPS RUN_SERIAL TRUE)
+else()
+  find_package(GTest REQUIRED)
+  set(ZARNO_GTEST GTest::gtest)
+  set(ZARNO_TEST_PROPS "")
+endif()
+
+function(zarno_test_program name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE zarno ${ZARNO_GTEST})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -static)
+  endif()
+endfunction()
+
+# The stand-in game: writes down the arguments it was started with.
+add_executable(fakegame tests/fakegame.cpp)
+if(WIN32)
+  target_link_options(fakegame PRIVATE -static)
+endif()
+
+set(ZARNO_SUPPORT tests/support/support.cpp)
+if(WIN32)
+  list(APPEND ZARNO_SUPPORT tests/support/support_win32.cpp)
+else()
+  list(APPEND ZARNO_SUPPORT tests/support/support_posix.cpp)
+endif()
+
+set(ZARNO_UNIT_SOURCES
+  tests/unit/main.cpp
+  tests/unit/server_test.cpp
+  tests/unit/report_test.cpp
+  tests/unit/registry_test.cpp)
+if(NOT WIN32)
+  list(APPEND ZARNO_UNIT_SOURCES
+    tests/unit/ini_test.cpp
+    tests/unit/cmdline_test.cpp
+    tests/unit/regfile_test.cpp
+    tests/unit/registry_file_test.cpp)
+endif()
+zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
+add_test(NAME unit_tests COMMAND unit_tests)
+
+zarno_test_program(e2e_tests
+  tests/unit/main.cpp
+  tests/e2e/run_flow_test.cpp
+  tests/e2e/log_test.cpp
+  tests/e2e/game_lookup_test.cpp
+  tests/e2e/launch_test.cpp
+  tests/e2e/install_test.cpp
+  ${ZARNO_SUPPORT})
+add_dependencies(e2e_tests launcher fakegame)
+add_test(NAME e2e_tests COMMAND e2e_tests)
+
+if(WIN32)
+  # Reads INI files with GetPrivateProfileStringA for the native build's
+  # comparison with its own reader.
+  add_executable(ini_probe tests/ini_probe.cpp)
+  target_link_options(ini_probe PRIVATE -static)
+  zarno_test_program(shell_tests tests/unit/main.cpp tests/e2e/shell_test.cpp ${ZARNO_SUPPORT})
+  target_link_libraries(shell_tests PRIVATE shell32)
+  add_dependencies(shell_tests launcher fakegame)
+  add_test(NAME shell_tests COMMAND shell_tests)
+else()
+  set(ZARNO_WIN32_BUILD ${CMAKE_SOURCE_DIR}/build/win32 CACHE PATH
+      "The win32 build whose ini_probe.exe the INI comparison runs under Wine")
+  zarno_test_program(ini_differential tests/unit/main.cpp tests/ini_differential_test.cpp
+                     ${ZARNO_SUPPORT})
+  target_compile_definitions(ini_differential PRIVATE
+    ZARNO_INI_PROBE="${ZARNO_WIN32_BUILD}/ini_probe.exe"
+    ZARNO_WINE_RUN="${CMAKE_SOURCE_DIR}/cmake/wine-run.sh"
+    ZARNO_WINE_PREFIX="${ZARNO_WIN32_BUILD}/wineprefix")
+  add_test(NAME ini_differential COMMAND ini_differential)
+endif()
+
+get_property(zarno_tests DIRECTORY PROPERTY TESTS)
+foreach(t ${zarno_tests})
+  set_tests_properties(${t} PROPERTIES TIMEOUT 900 ${ZARNO_TEST_PROPS})
+endforeach()

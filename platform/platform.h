@@ -1,0 +1,71 @@
+// The one door to the operating system.
+//
+// Everything the launcher needs from the OS goes through the functions below,
+// and nothing outside platform/ includes an OS header.  The build picks one
+// implementation: win32.cpp (the narrow-character Win32 calls) or posix.cpp
+// (a stand-in that keeps the registry in a REGEDIT4 text file, reads INI files
+// the way Windows does and starts processes by the Windows command-line rules).
+//
+// Errors come back as values: Win32 error codes for the registry (the
+// stand-in maps its own failures onto the same codes), 0/false elsewhere.
+#ifndef ZARNOLAUNCH_PLATFORM_H
+#define ZARNOLAUNCH_PLATFORM_H
+
+#include <stddef.h>
+
+// Registry roots and value types, with their Win32 values.
+#define REG_ROOT_CLASSES_ROOT 0x80000000UL
+#define REG_ROOT_CURRENT_USER 0x80000001UL
+#define REG_TYPE_SZ 1UL
+#define REG_TYPE_BINARY 3UL
+
+// The Win32 error codes the launcher itself looks at or reports.
+#define PLAT_OK 0L
+#define PLAT_ERROR_FILE_NOT_FOUND 2L
+#define PLAT_ERROR_PATH_NOT_FOUND 3L
+#define PLAT_ERROR_ACCESS_DENIED 5L
+#define PLAT_ERROR_OUTOFMEMORY 14L
+#define PLAT_ERROR_MORE_DATA 234L
+#define PLAT_ERROR_BADDB 1009L
+#define PLAT_ERROR_REGISTRY_IO_FAILED 1016L
+
+// The program's entry, called by the platform's start-up code with the
+// argument vector it split from the command line.  Returns the exit status.
+int launcherMain(int argc, char **argv);
+
+// Compares two strings without regard to ASCII letter case, whatever the
+// locale; <0, 0 or >0 like strcmp.
+int platCompareNoCase(const char *a, const char *b);
+
+// True when a file or directory of that name exists.
+bool platFileExists(const char *path);
+
+// Shows a message box (no owner window) and returns once it is dismissed.
+void platMessageBox(const char *text, const char *title, unsigned style);
+
+// Reads one value of an INI file into buf (always terminated, cut to fit);
+// a missing file, section or key gives def.  Returns the length copied.
+unsigned long platIniRead(const char *section, const char *key, const char *def,
+                          char *buf, unsigned long size, const char *path);
+
+// Fills buf with the full path of the running executable.  False on failure.
+bool platModulePath(char *buf, unsigned long size);
+
+// Starts a process from a writable command line ("\"program\" args") and
+// does not wait for it.  Returns nonzero on success, 0 on failure.
+int platStartProcess(char *commandLine);
+
+// Registry primitives.  A key handle lives only from an open or create to the
+// matching close, inside one call of the registry code.
+typedef struct PlatKey *PlatKeyHandle;
+long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key);
+long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key);
+// With data null, only *size is set.  *size is the buffer's size on entry and
+// the value's size on return; too small a buffer gives PLAT_ERROR_MORE_DATA.
+long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
+                       unsigned char *data, unsigned long *size);
+long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
+                     const unsigned char *data, unsigned long size);
+void platRegCloseKey(PlatKeyHandle key);
+
+#endif

@@ -1,0 +1,90 @@
+// The POSIX stand-in: the same launcher on Linux, with message boxes on
+// standard error, INI files read by the Windows rules, processes started
+// from a Windows-style command line, and a registry file (posix_registry.cpp).
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/cmdline.h"
+#include "platform/ini.h"
+#include "platform/platform.h"
+
+extern char **environ;
+
+bool platFileExists(const char *path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
+void platMessageBox(const char *text, const char *title, unsigned style) {
+  (void)style;
+  fprintf(stderr, "%s\n%s\n", title, text);
+  fflush(stderr);
+}
+
+bool platModulePath(char *buf, unsigned long size) {
+  if (size == 0) return false;
+  ssize_t n = readlink("/proc/self/exe", buf, size);
+  if (n <= 0 || (unsigned long)n >= size) {
+    buf[0] = '\0';
+    return false;
+  }
+  buf[n] = '\0';
+  return true;
+}
+
+// Only a regular file is read: a link file that names a FIFO or a device
+// must not leave the launcher waiting.  Anything unreadable reads as empty,
+// and so gives the default, as on Windows.
+static bool readRegularFile(const char *path, std::string &text) {
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    char chunk[65536];
+    for (;;) {
+      ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n > 0) {
+        text.append(chunk, (size_t)n);
+      } else if (n == 0 || errno != EINTR) {
+        ok = n == 0;
+        break;
+      }
+    }
+  }
+  close(fd);
+  return ok;
+}
+
+unsigned long platIniRead(const char *section, const char *key, const char *def,
+                          char *buf, unsigned long size, const char *path) {
+  std::string text;
+  if (!readRegularFile(path, text)) text.clear();
+  return iniLookup(text.data(), text.size(), section, key, def, buf, size);
+}
+
+int platStartProcess(char *commandLine) {
+  std::vector<std::string> args = splitCommandLine(commandLine);
+  if (args.empty() || args[0].empty()) return 0;
+  std::vector<char *> argv;
+  for (std::string &a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  // The game gets standard input, output and error and nothing else of the
+  // launcher's: above all not the log, which it must not hold open.
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return 0;
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid;
+  int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return error == 0;
+}

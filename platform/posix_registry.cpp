@@ -1,0 +1,349 @@
+// The stand-in registry: one REGEDIT4 text file.
+//
+// Readers never lock: the file is only ever replaced whole, by rename, so a
+// reader sees the old contents or the new, never a mix.  Writers serialise on
+// an exclusive lock of the file's directory, re-read the file under the lock,
+// write the new contents to a temporary file beside it, flush it to disk and
+// rename it over the old one.  A crash at any point leaves either the old
+// file or the new one; two launchers writing at once each see the other's
+// values.  A file that does not parse is never replaced: it may be a user's
+// hand edit gone wrong, and replacing it would lose whatever it held.
+//
+// The parsed contents are kept between calls and re-read only when the file
+// changed (device, inode, size or modification time), so a run that reads a
+// long list one value at a time does not parse the file once per value.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/regfile.h"
+
+struct PlatKey {
+  std::string fullPath;
+};
+
+namespace {
+
+struct Stamp {
+  bool present = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec modified = {};
+};
+
+bool sameStamp(const Stamp &a, const Stamp &b) {
+  return a.present == b.present && a.device == b.device && a.inode == b.inode &&
+         a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
+         a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+Stamp stampOf(const struct stat &st) {
+  Stamp s;
+  s.present = true;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = st.st_size;
+  s.modified = st.st_mtim;
+  return s;
+}
+
+struct Cache {
+  bool loaded = false;
+  std::string path;
+  Stamp stamp;
+  bool broken = false;  // the file exists but is no registry we can read
+  long brokenError = PLAT_OK;
+  RegFile contents;
+} cache;
+
+long errorFromErrno(int e) {
+  switch (e) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return PLAT_ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+    case ENAMETOOLONG:
+      return PLAT_ERROR_PATH_NOT_FOUND;
+    case ENOSPC:
+    case EDQUOT:
+      return 112;  // ERROR_DISK_FULL
+    case ENOMEM:
+      return PLAT_ERROR_OUTOFMEMORY;
+    default:
+      return PLAT_ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+// Looked up on every call: cheap next to the stat that follows, and a test
+// process may point it elsewhere between cases.
+std::string registryFile() {
+  std::string path;
+  const char *explicitPath = getenv("ZARNOLAUNCH_REGISTRY");
+  const char *config = getenv("XDG_CONFIG_HOME");
+  const char *home = getenv("HOME");
+  if (explicitPath && *explicitPath)
+    path = explicitPath;
+  else if (config && *config)
+    path = std::string(config) + "/zarnolaunch/registry.reg";
+  else if (home && *home)
+    path = std::string(home) + "/.config/zarnolaunch/registry.reg";
+  else
+    path = ".config/zarnolaunch/registry.reg";
+  return path;
+}
+
+std::string directoryOf(const std::string &path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Brings the cache up to date with the file.  A missing file is an empty
+// registry; anything else that cannot be read or parsed marks it broken.
+void refresh() {
+  std::string path = registryFile();
+  struct stat st;
+  Stamp now;
+  if (stat(path.c_str(), &st) == 0) {
+    now = stampOf(st);
+  } else if (errno != ENOENT && errno != ENOTDIR) {
+    cache = Cache();
+    cache.loaded = true;
+    cache.path = path;
+    cache.broken = true;
+    cache.brokenError = errorFromErrno(errno);
+    return;
+  }
+  if (cache.loaded && !cache.broken && cache.path == path && sameStamp(now, cache.stamp)) return;
+
+  cache = Cache();
+  cache.loaded = true;
+  cache.path = path;
+  cache.stamp = now;
+  if (!now.present) return;
+  if (!S_ISREG(st.st_mode)) {
+    cache.broken = true;
+    cache.brokenError = PLAT_ERROR_BADDB;
+    return;
+  }
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  std::string text;
+  bool ok = fd >= 0;
+  if (ok) {
+    char chunk[65536];
+    for (;;) {
+      ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n > 0) {
+        text.append(chunk, (size_t)n);
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        ok = false;
+        break;
+      }
+    }
+    close(fd);
+  }
+  if (!ok) {
+    cache.broken = true;
+    cache.brokenError = errorFromErrno(errno);
+    return;
+  }
+  // An empty file is what an interrupted first write of another program
+  // could leave; it holds nothing, and may be written.
+  if (text.empty()) return;
+  if (!regParse(text.data(), text.size(), cache.contents)) {
+    cache.contents = RegFile();
+    cache.broken = true;
+    cache.brokenError = PLAT_ERROR_BADDB;
+  }
+}
+
+long makeDirectories(const std::string &dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PLAT_OK : PLAT_ERROR_PATH_NOT_FOUND;
+  if (errno != ENOENT) return errorFromErrno(errno);
+  std::string parent = directoryOf(dir);
+  if (parent != dir) {
+    long error = makeDirectories(parent);
+    if (error != PLAT_OK) return error;
+  }
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errorFromErrno(errno);
+  return PLAT_OK;
+}
+
+bool writeAll(int fd, const std::string &text) {
+  const char *p = text.data();
+  size_t left = text.size();
+  while (left) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= (size_t)n;
+  }
+  return true;
+}
+
+// Replaces the file with the cache's contents.  Called with the lock held.
+long replaceFile(const std::string &path) {
+  std::string text = regSerialize(cache.contents);
+  std::string temp = path + ".XXXXXX";
+  int fd = mkstemp(&temp[0]);
+  if (fd < 0) return errorFromErrno(errno);
+  struct stat old;
+  mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+  bool ok = fchmod(fd, mode) == 0 && writeAll(fd, text) && fsync(fd) == 0;
+  int saved = errno;
+  struct stat written;
+  if (ok && fstat(fd, &written) != 0) ok = false, saved = errno;
+  if (close(fd) != 0 && ok) ok = false, saved = errno;
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, saved = errno;
+  if (!ok) {
+    unlink(temp.c_str());
+    return errorFromErrno(saved);
+  }
+  // The rename must reach the disk too, or a crash could bring back the old
+  // directory entry after this launcher had reported success.
+  int dirFd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+  cache.stamp = stampOf(written);
+  return PLAT_OK;
+}
+
+bool usableName(const std::string &s) {
+  return s.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
+}
+
+// Read-modify-write under the directory lock.  change returns whether it
+// changed anything; unchanged contents are not written again, so repeating a
+// write leaves the file as it was, byte for byte.
+template <typename Change>
+long modify(Change change) {
+  std::string path = registryFile();
+  std::string dir = directoryOf(path);
+  long error = makeDirectories(dir);
+  if (error != PLAT_OK) return error;
+  int lockFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lockFd < 0) return errorFromErrno(errno);
+  while (flock(lockFd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      error = errorFromErrno(errno);
+      close(lockFd);
+      return error;
+    }
+  }
+  refresh();
+  if (cache.broken) {
+    error = cache.brokenError == PLAT_OK ? PLAT_ERROR_BADDB : cache.brokenError;
+  } else if (change(cache.contents)) {
+    error = replaceFile(path);
+    if (error != PLAT_OK) cache = Cache();  // what is on disk is what counts
+  }
+  flock(lockFd, LOCK_UN);
+  close(lockFd);
+  return error;
+}
+
+PlatKey *newHandle(unsigned long root, const char *path, long *error) {
+  const char *rootName = regRootName(root);
+  if (!rootName) {
+    *error = 6;  // ERROR_INVALID_HANDLE
+    return nullptr;
+  }
+  std::string full = regFullPath(rootName, path);
+  if (!usableName(full)) {
+    *error = 87;  // ERROR_INVALID_PARAMETER
+    return nullptr;
+  }
+  *error = PLAT_OK;
+  return new PlatKey{full};
+}
+
+bool isRoot(const std::string &fullPath) { return fullPath.find('\\') == std::string::npos; }
+
+}  // namespace
+
+long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
+  long error;
+  PlatKey *handle = newHandle(root, path, &error);
+  if (!handle) return error;
+  refresh();
+  if (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath)) {
+    delete handle;
+    return PLAT_ERROR_FILE_NOT_FOUND;
+  }
+  *key = handle;
+  return PLAT_OK;
+}
+
+long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) {
+  long error;
+  PlatKey *handle = newHandle(root, path, &error);
+  if (!handle) return error;
+  refresh();
+  if (cache.broken || (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
+    error = modify([&](RegFile &file) {
+      if (isRoot(handle->fullPath) || regFindKey(file, handle->fullPath)) return false;
+      regMakeKey(file, handle->fullPath);
+      return true;
+    });
+    if (error != PLAT_OK) {
+      delete handle;
+      return error;
+    }
+  }
+  *key = handle;
+  return PLAT_OK;
+}
+
+long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
+                       unsigned char *data, unsigned long *size) {
+  refresh();
+  RegKey *found = regFindKey(cache.contents, key->fullPath);
+  const RegValue *value = found ? regFindValue(*found, name ? name : "") : nullptr;
+  if (!value) return PLAT_ERROR_FILE_NOT_FOUND;
+  if (type) *type = value->type;
+  unsigned long length = (unsigned long)value->data.size();
+  if (data) {
+    if (*size < length) {
+      *size = length;
+      return PLAT_ERROR_MORE_DATA;
+    }
+    memcpy(data, value->data.data(), length);
+  }
+  *size = length;
+  return PLAT_OK;
+}
+
+long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
+                     const unsigned char *data, unsigned long size) {
+  std::string valueName = name ? name : "";
+  if (!usableName(valueName)) return 87;  // ERROR_INVALID_PARAMETER
+  std::string bytes((const char *)data, size);
+  std::string fullPath = key->fullPath;
+  return modify([&](RegFile &file) {
+    // The key may be one another launcher has just written, or the root.
+    RegKey &target = regMakeKey(file, fullPath);
+    return regSetValue(target, valueName, type, bytes);
+  });
+}
+
+void platRegCloseKey(PlatKeyHandle key) { delete key; }

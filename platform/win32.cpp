@@ -1,0 +1,98 @@
+// Win32: the narrow-character calls, used as the launcher has always used
+// them.  No C++ runtime beyond what the C library offers is needed here, which
+// keeps the statically linked executable small.
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/platform.h"
+
+struct PlatKey {};  // a Win32 HKEY stands behind every handle
+
+static HKEY toHkey(PlatKeyHandle key) { return (HKEY)key; }
+
+bool platFileExists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+void platMessageBox(const char *text, const char *title, unsigned style) {
+  MessageBoxA(NULL, text, title, style);
+}
+
+unsigned long platIniRead(const char *section, const char *key, const char *def,
+                          char *buf, unsigned long size, const char *path) {
+  // The profile functions look for a name without a directory part in the
+  // Windows directory, not the current one.  The file the launcher found is
+  // the one it must read, so such a name gets ".\" before it.
+  if (strpbrk(path, "\\/:") == NULL) {
+    size_t length = strlen(path);
+    char *local = (char *)malloc(length + 3);
+    if (!local) {
+      if (size) lstrcpynA(buf, def, (int)size);
+      return size ? (unsigned long)strlen(buf) : 0;
+    }
+    local[0] = '.';
+    local[1] = '\\';
+    memcpy(local + 2, path, length + 1);
+    unsigned long n = GetPrivateProfileStringA(section, key, def, buf, size, local);
+    free(local);
+    return n;
+  }
+  return GetPrivateProfileStringA(section, key, def, buf, size, path);
+}
+
+bool platModulePath(char *buf, unsigned long size) {
+  DWORD n = GetModuleFileNameA(NULL, buf, size);
+  // A path cut to fit the buffer names some other file: refuse it.
+  if (n == 0 || n >= size) {
+    if (size) buf[0] = '\0';
+    return false;
+  }
+  buf[n] = '\0';
+  return true;
+}
+
+int platStartProcess(char *commandLine) {
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION process;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  memset(&process, 0, sizeof process);
+  BOOL ok = CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL,
+                           NULL, &startup, &process);
+  if (!ok) return 0;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ok;
+}
+
+long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
+  HKEY h;
+  LONG error = RegOpenKeyExA((HKEY)(ULONG_PTR)root, path, 0, KEY_READ, &h);
+  if (error == ERROR_SUCCESS) *key = (PlatKeyHandle)h;
+  return error;
+}
+
+long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) {
+  HKEY h;
+  LONG error = RegCreateKeyExA((HKEY)(ULONG_PTR)root, path, 0, NULL, 0, KEY_READ | KEY_WRITE,
+                               NULL, &h, NULL);
+  if (error == ERROR_SUCCESS) *key = (PlatKeyHandle)h;
+  return error;
+}
+
+long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
+                       unsigned char *data, unsigned long *size) {
+  DWORD t = 0;
+  DWORD n = *size;
+  LONG error = RegQueryValueExA(toHkey(key), name, NULL, &t, data, &n);
+  if (type) *type = t;
+  *size = n;
+  return error;
+}
+
+long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
+                     const unsigned char *data, unsigned long size) {
+  return RegSetValueExA(toHkey(key), name, 0, type, data, size);
+}
+
+void platRegCloseKey(PlatKeyHandle key) { RegCloseKey(toHkey(key)); }

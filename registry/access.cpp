@@ -1,0 +1,61 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "registry/registry.h"
+
+// Every call opens the key it needs and closes it before returning: no handle
+// outlives a call, so nothing is left to clean up on the way out through fatal.
+
+bool regKeyExists(unsigned long root, const char *path) {
+  PlatKeyHandle key;
+  if (platRegOpenKey(root, path, &key) != PLAT_OK) return false;
+  platRegCloseKey(key);
+  return true;
+}
+
+char *regReadString(unsigned long root, const char *path, const char *name) {
+  PlatKeyHandle key;
+  if (platRegOpenKey(root, path, &key) != PLAT_OK) return nullptr;
+  char *text = nullptr;
+  unsigned long type = 0;
+  unsigned long size = 0;
+  if (platRegQueryValue(key, name, &type, nullptr, &size) == PLAT_OK && size < 0x7FFFFFFFUL) {
+    // One byte more than the value claims: a value stored without its
+    // terminator, or of size 0, still comes back as a terminated string.
+    text = (char *)malloc(size + 1);
+    if (text) {
+      unsigned long got = size;
+      // The value may have changed since its size was asked for: a grown one
+      // fails here, a shrunk one reports its new size.
+      if (platRegQueryValue(key, name, &type, (unsigned char *)text, &got) == PLAT_OK &&
+          got <= size) {
+        text[got] = '\0';
+      } else {
+        free(text);
+        text = nullptr;
+      }
+    }
+  }
+  platRegCloseKey(key);
+  return text;
+}
+
+long regWriteValue(unsigned long root, const char *path, const char *name,
+                   const void *data, unsigned long size, unsigned long type) {
+  PlatKeyHandle key;
+  long error = platRegCreateKey(root, path, &key);
+  if (error != PLAT_OK) return error;
+  error = platRegSetValue(key, name, type, (const unsigned char *)data, size);
+  platRegCloseKey(key);
+  return error;
+}
+
+long regWriteString(unsigned long root, const char *path, const char *name,
+                    const char *text) {
+  return regWriteValue(root, path, name, text, (unsigned long)strlen(text) + 1, REG_TYPE_SZ);
+}
+
+long regWriteBinary(unsigned long root, const char *path, const char *name,
+                    const void *data, unsigned long size) {
+  return regWriteValue(root, path, name, data, size, REG_TYPE_BINARY);
+}

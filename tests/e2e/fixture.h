@@ -1,0 +1,80 @@
+// What the end-to-end tests share: a fresh registry, a private directory,
+// the stand-in game, and reading what the launcher left behind.
+#ifndef ZARNO_E2E_FIXTURE_H
+#define ZARNO_E2E_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "registry/registry.h"
+#include "support/support.h"
+
+class LauncherTest : public testing::Test {
+ protected:
+  std::string dir, log, record;
+
+  void SetUp() override {
+    support::resetRegistry();
+    dir = support::makeTempDir();
+    log = support::joinPath(dir, "launcher.log");
+    record = support::joinPath(dir, "game-record.txt");
+    support::setEnv("ZARNOK_RECORD", record);
+  }
+  void TearDown() override { support::resetRegistry(); }
+
+  // The game's installation: its open command names the stand-in game.
+  static std::string installGame(const std::string &game = support::fakeGamePath()) {
+    std::string command = "\"" + game + "\" \"%1\"";
+    EXPECT_EQ(regWriteString(HKCR, "Zarnok\\shell\\open\\command", nullptr, command.c_str()), 0);
+    return game;
+  }
+
+  std::string linkFile(const std::string &content, const std::string &name = "server.zarnok") {
+    std::string path = support::joinPath(dir, name);
+    EXPECT_TRUE(support::writeFile(path, content));
+    return path;
+  }
+  std::string serverFile(const std::string &server, const std::string &name = "server.zarnok") {
+    return linkFile("[ZarnoLaunch]\r\nServer=" + server + "\r\n", name);
+  }
+
+  // The log without its run header, one string a line.
+  std::vector<std::string> logLines(const std::string &path = "") {
+    std::string text = support::normalise(support::readFile(path.empty() ? log : path));
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      lines.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    if (!lines.empty() && !lines[0].empty() && lines[0][0] == '[') lines.erase(lines.begin());
+    return lines;
+  }
+  std::string logText(const std::string &path = "") {
+    return support::normalise(support::readFile(path.empty() ? log : path));
+  }
+
+  // The arguments the game was started with; fails the test when it was not.
+  std::vector<std::string> gameArguments() {
+    std::vector<std::string> args;
+    EXPECT_TRUE(support::waitForFile(record, 20000)) << "the game was not started";
+    EXPECT_TRUE(support::readGameRecord(record, args));
+    return args;
+  }
+  bool gameStarted() { return support::fileExists(record); }
+
+  static std::string read(unsigned long root, const char *path, const char *name) {
+    char *text = regReadString(root, path, name);
+    if (!text) return "<none>";
+    std::string s = text;
+    free(text);
+    return s;
+  }
+};
+
+#endif

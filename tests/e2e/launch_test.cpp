@@ -1,0 +1,183 @@
+// The main job: a link file starts the game on the server it names.
+#include <regex>
+#include <string>
+
+#include "e2e/fixture.h"
+
+namespace {
+
+class Launch : public LauncherTest {
+ protected:
+  std::string game;
+  void SetUp() override {
+    LauncherTest::SetUp();
+    game = installGame();
+  }
+  support::RunResult launch(const std::string &link, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"-quiet", "-logfile", log};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(link);
+    return support::runLauncher(args);
+  }
+  std::string illegal(const std::string &path, const std::string &value) {
+    return "Alert text:  Illegal line in file \"" + path + "\":\n\tServer=" + value;
+  }
+};
+
+TEST_F(Launch, StartsTheGameOnTheServer) {
+  std::string link = serverFile("alpha.beta.gamma:7777");
+  support::RunResult r = launch(link);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"alpha.beta.gamma:7777"});
+  EXPECT_EQ(logLines(), (std::vector<std::string>{
+                            "path to Zarnok: \"" + game + "\"",
+                            ".zarnok filePath: \"" + link + "\"",
+                            "Server set to \"alpha.beta.gamma:7777\"",
+                            "launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\"",
+                        }));
+}
+
+TEST_F(Launch, JunkIsCutOffAndNoted) {
+  std::string link = serverFile("zarnok://1.2.3.4:7777");
+  support::RunResult r = launch(link);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"1.2.3.4:7777"});
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2], "Server set to \"zarnok://1.2.3.4:7777\"");
+  EXPECT_EQ(lines[3], "Server line had some junk on it--the clean version is \"1.2.3.4:7777\"");
+  EXPECT_EQ(lines[4], "launching this command line: \"\"" + game + "\" 1.2.3.4:7777\"");
+}
+
+TEST_F(Launch, UnusableValuesEndWithTheIllegalLine) {
+  struct Case {
+    std::string content;
+    std::string shownValue;
+  } cases[] = {
+      {"[ZarnoLaunch]\nServer=a.b\n", "a.b"},
+      {"[Other]\nServer=a.b.c\n", ""},
+      {"[ZarnoLaunch]\nServer=\n", ""},
+      {"", ""},
+      {"[ZarnoLaunch]\nServer=localhost:7777\n", "localhost:7777"},
+  };
+  for (const Case &c : cases) {
+    std::string link = linkFile(c.content);
+    support::RunResult r = launch(link);
+    EXPECT_EQ(r.status, 1) << c.content;
+    std::string text = logText();
+    EXPECT_NE(text.find(illegal(link, c.shownValue) + "\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("launching"), std::string::npos);
+    ::remove(log.c_str());
+  }
+  EXPECT_FALSE(support::waitForFile(record, 300));
+}
+
+TEST_F(Launch, ADirectoryAsLinkFileHasNoServer) {
+  support::RunResult r = launch(dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(logText().find(illegal(dir, "") + "\n"), std::string::npos);
+}
+
+TEST_F(Launch, LaunchOptionOnlySkipsTheStart) {
+  std::string link = serverFile("zarnok://a.b.c:1");
+  support::RunResult r = launch(link, {"-launch"});
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[3], "Server line had some junk on it--the clean version is \"a.b.c:1\"");
+  EXPECT_FALSE(support::waitForFile(record, 300));
+}
+
+TEST_F(Launch, AGameThatCannotStartIsAFailure) {
+  // The file exists, so the lookup accepts it, but it is no program.
+  std::string notAProgram = support::joinPath(dir, "zarnok.exe");
+  ASSERT_TRUE(support::writeFile(notAProgram, "this is not a program\n"));
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", notAProgram.c_str()), 0);
+  support::RunResult r = launch(serverFile("a.b.c:1"));
+  EXPECT_EQ(r.status, 1);
+  std::string command = "\"" + notAProgram + "\" a.b.c:1";
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), 7u) << logText();
+  EXPECT_EQ(lines[3], "launching this command line: \"" + command + "\"");
+  EXPECT_EQ(lines[4], "Alert title: [ZarnoLaunch encountered an error:]");
+  EXPECT_EQ(lines[5], "Alert text:  Couldn't start Zarnok with this command line:");
+  EXPECT_EQ(lines[6], "\t" + command);
+}
+
+TEST_F(Launch, ABareFileNameIsReadFromTheCurrentDirectory) {
+  serverFile("bare.name.test:5", "bare.zarnok");
+  support::RunResult r = support::runLauncher({"-quiet", "-logfile", log, "bare.zarnok"}, dir);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"bare.name.test:5"});
+  EXPECT_NE(logText().find(".zarnok filePath: \"bare.zarnok\"\n"), std::string::npos);
+}
+
+TEST_F(Launch, HostileValuesNeverAddArguments) {
+  const std::regex address("[A-Za-z0-9.]+(:[0-9]*)?");
+  const std::string values[] = {
+      "a.b.c & calc.exe",
+      "a.b.c|evil",
+      "a.b.c;reboot",
+      "$(touch pwned).a.b",
+      "a.b.c$(touch pwned)",
+      "`id`.a.b.c",
+      "a.b.c`id`",
+      "a.b.c:7777 \"%1\"",
+      "\"a.b.c\" extra",
+      "a.b.c:1\" \"second",
+      "a.b.c\" \"second",
+      "%1.a.b",
+      "a.b.c%1",
+      "  \t a.b.c:1\t-connect evil",
+      "a.b.c\\\" x",
+      "a.\xE9.c",
+      "\xC3\xA9.b.c",
+      "a.b.c\xFF:1",
+      std::string(5000, 'x') + ".a.b",
+      "a.b.c:" + std::string(300, '9'),
+  };
+  for (const std::string &value : values) {
+    ::remove(record.c_str());
+    ::remove(log.c_str());
+    std::string link = serverFile(value);
+    support::RunResult r = launch(link);
+    if (r.status == 0) {
+      std::vector<std::string> args = gameArguments();
+      ASSERT_EQ(args.size(), 1u) << value;
+      EXPECT_TRUE(std::regex_match(args[0], address)) << args[0];
+      EXPECT_LE(std::count(args[0].begin(), args[0].end(), ':'), 1);
+    } else {
+      EXPECT_EQ(r.status, 1) << value;
+      EXPECT_NE(logText().find("Alert text:  Illegal line in file"), std::string::npos) << value;
+    }
+  }
+  EXPECT_FALSE(support::fileExists(support::joinPath(dir, "pwned")));
+}
+
+TEST_F(Launch, AnAddressTooLongForTheCommandLineIsRefused) {
+  // 4095 bytes: the most the read can hold, and a valid address, but with
+  // the game's path it no longer fits the 4096-byte command line.
+  std::string value = std::string(2000, 'a') + "." + std::string(2000, 'b') + ".";
+  value += std::string(4095 - value.size(), 'c');
+  ASSERT_EQ(value.size(), 4095u);
+  std::string link = serverFile(value);
+  support::RunResult r = launch(link);
+  EXPECT_EQ(r.status, 1);
+  std::string text = logText();
+  EXPECT_NE(text.find("Alert text:  Illegal line in file \"" + link + "\":\n\tServer=aaaa"),
+            std::string::npos);
+  EXPECT_EQ(text.find("launching"), std::string::npos);
+  EXPECT_FALSE(support::waitForFile(record, 300));
+}
+
+TEST_F(Launch, AValueLongerThanTheBufferIsCutByTheRead) {
+  std::string value = "a.b.c:1 " + std::string(6000, 'x');
+  support::RunResult r = launch(serverFile(value));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"a.b.c:1"});
+  std::vector<std::string> lines = logLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "Server set to \"" + value.substr(0, 4095) + "\"");
+}
+
+}  // namespace

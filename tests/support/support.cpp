@@ -1,0 +1,113 @@
+#include "support/support.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace support {
+
+namespace {
+struct TempRoot {
+  fs::path root;
+  ~TempRoot() {
+    std::error_code ignored;
+    if (!root.empty()) fs::remove_all(root, ignored);
+  }
+} tempRoot;
+}  // namespace
+
+std::string makeTempDir() {
+  static unsigned counter = 0;
+  if (tempRoot.root.empty()) {
+    std::random_device seed;
+    for (;;) {
+      fs::path candidate = fs::temp_directory_path() /
+                           ("zarno-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+      std::error_code error;
+      if (fs::create_directory(candidate, error)) {
+        tempRoot.root = candidate;
+        break;
+      }
+    }
+  }
+  fs::path dir = tempRoot.root / ("t" + std::to_string(++counter));
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+std::string joinPath(const std::string &dir, const std::string &name) {
+  return (fs::path(dir) / name).string();
+}
+
+bool writeFile(const std::string &path, const std::string &bytes) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+std::string readFile(const std::string &path) {
+  std::string text;
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return text;
+  char chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
+  fclose(f);
+  return text;
+}
+
+bool fileExists(const std::string &path) {
+  std::error_code error;
+  return fs::exists(fs::path(path), error);
+}
+
+std::string normalise(const std::string &text) {
+  std::string out;
+  std::string end = lineEnd();
+  for (size_t i = 0; i < text.size();) {
+    if (text.compare(i, end.size(), end) == 0) {
+      out += '\n';
+      i += end.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+RunResult runLauncher(const std::vector<std::string> &args, const std::string &cwd) {
+  std::vector<std::string> argv{launcherPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run(argv, cwd);
+}
+
+bool waitForFile(const std::string &path, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!fileExists(path)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+bool readGameRecord(const std::string &path, std::vector<std::string> &args) {
+  std::string text = readFile(path);
+  args.clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t colon = text.find(':', i);
+    if (colon == std::string::npos) return false;
+    size_t length = std::stoul(text.substr(i, colon - i));
+    if (colon + 1 + length >= text.size() + 1) return false;
+    args.push_back(text.substr(colon + 1, length));
+    i = colon + 1 + length + 1;
+  }
+  return true;
+}
+
+}  // namespace support

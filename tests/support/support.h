@@ -1,0 +1,65 @@
+// Helpers the tests share: temporary places, files, and running the real
+// launcher as a child process.  support_posix.cpp and support_win32.cpp hold
+// what differs between the two systems.
+#ifndef ZARNO_TEST_SUPPORT_H
+#define ZARNO_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+// Directory of the running test program; the launcher and the stand-in game
+// are built beside it.
+std::string programDir();
+std::string launcherPath();
+std::string fakeGamePath();
+
+// A new empty directory, removed again at the end of the test program.
+std::string makeTempDir();
+std::string joinPath(const std::string &dir, const std::string &name);
+
+bool writeFile(const std::string &path, const std::string &bytes);
+std::string readFile(const std::string &path);
+bool fileExists(const std::string &path);
+
+// The line end the launcher's log writes (text mode).
+const char *lineEnd();
+// A log's text with the system's line ends turned into "\n".
+std::string normalise(const std::string &text);
+
+void setEnv(const std::string &name, const std::string &value);
+void unsetEnv(const std::string &name);
+
+struct RunResult {
+  int status = -1;
+  std::string errorOutput;  // standard error (empty under Windows)
+};
+// Runs a program (argv[0]) with the arguments, in the directory cwd (or the
+// current one), and waits for it to end.
+RunResult run(const std::vector<std::string> &argv, const std::string &cwd = "");
+RunResult runLauncher(const std::vector<std::string> &args, const std::string &cwd = "");
+
+// True where message boxes are the stand-in's lines on standard error; under
+// Windows a test that would show a box passes -quiet and reads the log.
+bool boxesOnStandardError();
+
+// Waits up to timeoutMs for a file to appear; the game writes its record
+// after the launcher has already ended.
+bool waitForFile(const std::string &path, int timeoutMs);
+
+// An empty registry for the next test: natively a new registry file, under
+// Wine the launcher's, the game's and Navigator's keys deleted.
+void resetRegistry();
+// The launcher's and Navigator's registry entries as text, for comparing two
+// states of the registry.
+std::string dumpRegistry();
+// Natively the registry file's path; empty under Windows.
+std::string registryFilePath();
+
+// The arguments a stand-in game run recorded, one string each.
+bool readGameRecord(const std::string &path, std::vector<std::string> &args);
+
+}  // namespace support
+
+#endif

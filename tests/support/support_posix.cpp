@@ -1,0 +1,67 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/support.h"
+
+extern char **environ;
+
+namespace support {
+
+std::string programDir() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  std::string path(buf, (size_t)n);
+  return path.substr(0, path.rfind('/'));
+}
+
+std::string launcherPath() { return joinPath(programDir(), "zarnolaunch"); }
+std::string fakeGamePath() { return joinPath(programDir(), "fakegame"); }
+
+const char *lineEnd() { return "\n"; }
+
+void setEnv(const std::string &name, const std::string &value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+void unsetEnv(const std::string &name) { unsetenv(name.c_str()); }
+
+bool boxesOnStandardError() { return true; }
+
+RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
+  RunResult result;
+  std::string errorFile = joinPath(makeTempDir(), "stderr");
+  std::vector<char *> args;
+  for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  pid_t pid;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    int status;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.errorOutput = readFile(errorFile);
+  return result;
+}
+
+static std::string currentRegistry;
+
+void resetRegistry() {
+  currentRegistry = joinPath(makeTempDir(), "registry.reg");
+  setEnv("ZARNOLAUNCH_REGISTRY", currentRegistry);
+}
+
+std::string registryFilePath() { return currentRegistry; }
+
+std::string dumpRegistry() { return readFile(currentRegistry); }
+
+}  // namespace support

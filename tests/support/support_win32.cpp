@@ -1,0 +1,111 @@
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include "support/support.h"
+
+namespace support {
+
+std::string programDir() {
+  char buf[MAX_PATH];
+  DWORD n = GetModuleFileNameA(NULL, buf, sizeof buf);
+  std::string path(buf, n);
+  return path.substr(0, path.find_last_of("\\/"));
+}
+
+std::string launcherPath() { return joinPath(programDir(), "ZarnoLaunch.exe"); }
+std::string fakeGamePath() { return joinPath(programDir(), "fakegame.exe"); }
+
+const char *lineEnd() { return "\r\n"; }
+
+void setEnv(const std::string &name, const std::string &value) {
+  SetEnvironmentVariableA(name.c_str(), value.c_str());
+  _putenv_s(name.c_str(), value.c_str());
+}
+void unsetEnv(const std::string &name) {
+  SetEnvironmentVariableA(name.c_str(), NULL);
+  _putenv_s(name.c_str(), "");
+}
+
+// Quotes one argument so that the C start-up code gives it back unchanged.
+static std::string quoteArgument(const std::string &arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') backslashes = backslashes * 2 + 1;
+    out.append(backslashes, '\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, '\\');
+  out += '"';
+  return out;
+}
+
+bool boxesOnStandardError() { return false; }
+
+RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
+  RunResult result;
+  std::string commandLine;
+  for (const std::string &a : argv) {
+    if (!commandLine.empty()) commandLine += ' ';
+    commandLine += quoteArgument(a);
+  }
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL,
+                      cwd.empty() ? NULL : cwd.c_str(), &startup,
+                      &process))
+    return result;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  result.status = (int)status;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+static const struct {
+  HKEY root;
+  const char *rootName;
+  const char *path;
+} touchedKeys[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", ".zarnok"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "ZarnoLaunch"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Zarnok"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/zarnolaunch"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Netscape"},
+};
+
+void resetRegistry() {
+  for (const auto &k : touchedKeys) RegDeleteTreeA(k.root, k.path);
+  // HKEY_CLASSES_ROOT is a merged view; the per-user half may hold copies.
+  for (const auto &k : touchedKeys) {
+    if (k.root != HKEY_CLASSES_ROOT) continue;
+    std::string user = std::string("Software\\Classes\\") + k.path;
+    RegDeleteTreeA(HKEY_CURRENT_USER, user.c_str());
+  }
+}
+
+std::string registryFilePath() { return std::string(); }
+
+std::string dumpRegistry() {
+  std::string dir = makeTempDir();
+  std::string all;
+  int n = 0;
+  for (const auto &k : touchedKeys) {
+    std::string file = joinPath(dir, "k" + std::to_string(n++) + ".reg");
+    run({"reg.exe", "export", std::string(k.rootName) + "\\" + k.path, file, "/y"});
+    all += "== " + std::string(k.path) + "\n" + readFile(file);
+  }
+  return all;
+}
+
+}  // namespace support
