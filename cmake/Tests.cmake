@@ -27,12 +27,6 @@ function(zarno_test_program name)
   endif()
 endfunction()
 
-# The stand-in game: writes down the arguments it was started with.
-add_executable(fakegame tests/fakegame.cpp)
-if(WIN32)
-  target_link_options(fakegame PRIVATE -static)
-endif()
-
 set(ZARNO_SUPPORT tests/support/support.cpp)
 if(WIN32)
   list(APPEND ZARNO_SUPPORT tests/support/support_win32.cpp)
@@ -63,7 +57,7 @@ zarno_test_program(e2e_tests
   tests/e2e/launch_test.cpp
   tests/e2e/install_test.cpp
   ${ZARNO_SUPPORT})
-add_dependencies(e2e_tests launcher fakegame)
+add_dependencies(e2e_tests launcher zarnok-demo)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 
 if(WIN32)
@@ -73,7 +67,7 @@ if(WIN32)
   target_link_options(ini_probe PRIVATE -static)
   zarno_test_program(shell_tests tests/unit/main.cpp tests/e2e/shell_test.cpp ${ZARNO_SUPPORT})
   target_link_libraries(shell_tests PRIVATE shell32)
-  add_dependencies(shell_tests launcher fakegame)
+  add_dependencies(shell_tests launcher zarnok-demo)
   add_test(NAME shell_tests COMMAND shell_tests)
 else()
   set(ZARNO_WIN32_BUILD ${CMAKE_SOURCE_DIR}/build/win32 CACHE PATH

@@ -39,7 +39,7 @@ void openLog(const char *path) {
   struct tm local = {};
   const struct tm *converted = localtime(&now);
   if (converted) local = *converted;
-  char stamp[64];
+  char stamp[160];  // room for any year a broken clock may report
   formatLogTime(&local, stamp, sizeof stamp);
   logPrintf("[%s]", stamp);
 }

@@ -20,7 +20,7 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "zarnolaunch"); }
-std::string fakeGamePath() { return joinPath(programDir(), "fakegame"); }
+std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo"); }
 
 const char *lineEnd() { return "\n"; }
 

@@ -14,7 +14,7 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "ZarnoLaunch.exe"); }
-std::string fakeGamePath() { return joinPath(programDir(), "fakegame.exe"); }
+std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo.exe"); }
 
 const char *lineEnd() { return "\r\n"; }
 

@@ -1,7 +1,8 @@
-// A stand-in for the game: writes the arguments it was started with (not its
-// own name) to the file named by ZARNOK_RECORD, each as its length in bytes,
-// a colon and the bytes, then a line end.  The record is written to a
-// temporary name and renamed, so a reader never sees half of it.
+// A stand-in for the game, for the demonstration and the tests.  It says
+// which server it was asked to join; when ZARNOK_RECORD names a file it
+// writes its arguments (not its own name) there instead, each as its length
+// in bytes, a colon and the bytes, then a line end.  The record is written to
+// a temporary name and renamed, so a reader never sees half of it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every preset and runs every test: the
+# native suite, the same suite under Wine against ZarnoLaunch.exe, the
+# sanitizer build's suite, and a short run of each fuzz target.
+#
+#   bash tests/run-all.sh            everything
+#   FUZZ_SECONDS=600 bash tests/run-all.sh   longer fuzz runs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-30}
+
+# --- what the builds and tests need -------------------------------------------
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+packages=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+have cmake || packages+=(cmake)
+have make || packages+=(make)
+have g++ || packages+=(g++)
+have clang++ || packages+=(clang)
+have_pkg libclang-rt-14-dev || packages+=(libclang-rt-14-dev)
+have flock || packages+=(util-linux)
+[ -f /usr/include/gtest/gtest.h ] || packages+=(libgtest-dev)
+[ -d /usr/src/googletest/googletest ] || packages+=(googletest)
+[ -f /usr/include/benchmark/benchmark.h ] || packages+=(libbenchmark-dev)
+have i686-w64-mingw32-g++-posix || packages+=(g++-mingw-w64-i686)
+have wine || packages+=(wine)
+if ! have_pkg wine32:i386; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo_cmd dpkg --add-architecture i386
+  fi
+  packages+=(wine32:i386)
+fi
+if [ ${#packages[@]} -gt 0 ]; then
+  echo "== installing: ${packages[*]}"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${packages[@]}" >/dev/null
+fi
+
+# --- builds ------------------------------------------------------------------
+# The Windows build comes first: the native INI comparison runs its probe.
+for preset in win32 native asan fuzz; do
+  echo "== building $preset"
+  log=$(mktemp)
+  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" -j"$jobs"; } >"$log" 2>&1; then
+    cat "$log"
+    echo "== building $preset FAILED"
+    exit 1
+  fi
+  rm -f "$log"
+done
+
+# --- tests -------------------------------------------------------------------
+failed=0
+for preset in native win32 asan; do
+  echo "== testing $preset"
+  ctest --preset "$preset" -j"$jobs" || failed=1
+done
+
+echo "== fuzzing, ${fuzz_seconds}s a target"
+bash tests/fuzz/run.sh "$fuzz_seconds" || failed=1
+
+if [ "$failed" -ne 0 ]; then
+  echo "== some tests FAILED"
+  exit 1
+fi
+echo "== all tests passed"
