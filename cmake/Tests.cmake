@@ -85,3 +85,7 @@ get_property(zarno_tests DIRECTORY PROPERTY TESTS)
 foreach(t ${zarno_tests})
   set_tests_properties(${t} PROPERTIES TIMEOUT 900 ${ZARNO_TEST_PROPS})
 endforeach()
+
+if(WIN32 AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+  add_test(NAME release_exe COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-exe.sh $<TARGET_FILE:launcher>)
+endif()
