@@ -56,6 +56,7 @@ zarno_test_program(e2e_tests
   tests/e2e/game_lookup_test.cpp
   tests/e2e/launch_test.cpp
   tests/e2e/install_test.cpp
+  tests/e2e/bad_input_test.cpp
   ${ZARNO_SUPPORT})
 add_dependencies(e2e_tests launcher zarnok-demo)
 add_test(NAME e2e_tests COMMAND e2e_tests)

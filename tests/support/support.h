@@ -57,6 +57,9 @@ std::string dumpRegistry();
 // Natively the registry file's path; empty under Windows.
 std::string registryFilePath();
 
+// A named pipe at path; false where the system has none to offer.
+bool makeFifo(const std::string &path);
+
 // The arguments a stand-in game run recorded, one string each.
 bool readGameRecord(const std::string &path, std::vector<std::string> &args);
 

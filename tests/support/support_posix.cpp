@@ -2,6 +2,7 @@
 #include <limits.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +53,8 @@ RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
   result.errorOutput = readFile(errorFile);
   return result;
 }
+
+bool makeFifo(const std::string &path) { return mkfifo(path.c_str(), 0600) == 0; }
 
 static std::string currentRegistry;
 

@@ -72,6 +72,8 @@ RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
   return result;
 }
 
+bool makeFifo(const std::string &) { return false; }
+
 static const struct {
   HKEY root;
   const char *rootName;
