@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix_file.h"
 #include "platform/regfile.h"
 
 struct PlatKey {
@@ -138,24 +139,8 @@ void refresh() {
     cache.brokenError = PLAT_ERROR_BADDB;
     return;
   }
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   std::string text;
-  bool ok = fd >= 0;
-  if (ok) {
-    char chunk[65536];
-    for (;;) {
-      ssize_t n = read(fd, chunk, sizeof chunk);
-      if (n > 0) {
-        text.append(chunk, (size_t)n);
-      } else if (n == 0) {
-        break;
-      } else if (errno != EINTR) {
-        ok = false;
-        break;
-      }
-    }
-    close(fd);
-  }
+  bool ok = readRegularFile(path.c_str(), text);
   if (!ok) {
     cache.broken = true;
     cache.brokenError = errorFromErrno(errno);

@@ -69,11 +69,7 @@ class LauncherTest : public testing::Test {
   bool gameStarted() { return support::fileExists(record); }
 
   static std::string read(unsigned long root, const char *path, const char *name) {
-    char *text = regReadString(root, path, name);
-    if (!text) return "<none>";
-    std::string s = text;
-    free(text);
-    return s;
+    return support::regText(root, path, name);
   }
 };
 

@@ -181,3 +181,25 @@ TEST_F(Launch, AValueLongerThanTheBufferIsCutByTheRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Launch, TheGameInheritsNoFileOfTheLaunchers) {
+  if (support::registryFilePath().empty()) GTEST_SKIP() << "looks at /proc";
+  // A game that writes down where its open descriptors lead.
+  std::string fds = support::joinPath(dir, "fds.txt");
+  std::string script = support::joinPath(dir, "fd-game");
+  ASSERT_TRUE(support::writeFile(script, "#!/bin/sh\nfor f in /proc/$$/fd/*; do readlink \"$f\"; done > \"" +
+                                             fds + ".part\"\nmv \"" + fds + ".part\" \"" + fds + "\"\n"));
+  ASSERT_EQ(support::run({"/bin/chmod", "+x", script}).status, 0);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", script.c_str()), 0);
+  support::RunResult r = launch(serverFile("a.b.c:1"));
+  EXPECT_EQ(r.status, 0);
+  ASSERT_TRUE(support::waitForFile(fds, 20000));
+  std::string open = support::readFile(fds);
+  EXPECT_NE(open.find("/"), std::string::npos) << "no descriptors seen at all";
+  EXPECT_EQ(open.find(log), std::string::npos) << open;
+  EXPECT_EQ(open.find("server.zarnok"), std::string::npos) << open;
+}
+
+}  // namespace

@@ -1,10 +1,13 @@
 #include "support/support.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <thread>
+
+#include "registry/registry.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +96,14 @@ bool waitForFile(const std::string &path, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+std::string regText(unsigned long root, const char *path, const char *name) {
+  char *text = regReadString(root, path, name);
+  if (!text) return "<none>";
+  std::string s = text;
+  free(text);
+  return s;
 }
 
 bool readGameRecord(const std::string &path, std::vector<std::string> &args) {

@@ -54,6 +54,9 @@ void resetRegistry();
 // The launcher's and Navigator's registry entries as text, for comparing two
 // states of the registry.
 std::string dumpRegistry();
+// A registry value as text, or "<none>" when there is none.
+std::string regText(unsigned long root, const char *path, const char *name);
+
 // Natively the registry file's path; empty under Windows.
 std::string registryFilePath();
 

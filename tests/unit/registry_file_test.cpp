@@ -15,13 +15,7 @@
 
 namespace {
 
-std::string read(const char *path, const char *name) {
-  char *text = regReadString(HKCR, path, name);
-  if (!text) return "<none>";
-  std::string s = text;
-  free(text);
-  return s;
-}
+std::string read(const char *path, const char *name) { return support::regText(HKCR, path, name); }
 
 class RegistryFile : public testing::Test {
  protected:
@@ -160,6 +154,36 @@ TEST_F(RegistryFile, KilledWriterLeavesAWholeFile) {
     RegFile file;
     ASSERT_TRUE(regParse(text.data(), text.size(), file)) << "round " << round;
     EXPECT_EQ(read("ZarnoLaunch", "base"), std::string(20000, 'b'));
+  }
+}
+
+TEST_F(RegistryFile, KilledLauncherLeavesAWholeRegistry) {
+  // A registry large enough that each write of "-install" takes a while, and
+  // launchers killed at varied points of their registration.
+  std::string padding;
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", "/bin/sh"), 0);
+  for (int i = 0; i < 3000; ++i) {
+    std::string name = "pad" + std::to_string(i);
+    padding += "\"" + name + "\"=\"" + std::string(40, 'p') + "\"\n";
+  }
+  std::string path = support::registryFilePath();
+  ASSERT_TRUE(support::writeFile(path, support::readFile(path) + "\n[HKEY_CURRENT_USER\\Padding]\n" + padding));
+  std::string launcher = support::launcherPath();
+  for (int round = 0; round < 30; ++round) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      execl(launcher.c_str(), launcher.c_str(), "-quiet", "-install", (char *)nullptr);
+      _exit(127);
+    }
+    usleep(300 + round * 200);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    std::string text = support::readFile(path);
+    RegFile file;
+    ASSERT_TRUE(regParse(text.data(), text.size(), file)) << "round " << round;
+    EXPECT_EQ(support::regText(HKCU, "Padding", "pad2999"), std::string(40, 'p'));
+    EXPECT_EQ(read("ZarnoLaunch", "Path to Zarnok"), "/bin/sh");
   }
 }
 

@@ -17,11 +17,7 @@ class RegistryAccess : public testing::Test {
   void TearDown() override { support::resetRegistry(); }
 
   static std::string read(unsigned long root, const char *path, const char *name) {
-    char *text = regReadString(root, path, name);
-    if (!text) return "<none>";
-    std::string s = text;
-    free(text);
-    return s;
+    return support::regText(root, path, name);
   }
 };
 
