@@ -78,7 +78,7 @@ long errorFromErrno(int e) {
       return PLAT_ERROR_PATH_NOT_FOUND;
     case ENOSPC:
     case EDQUOT:
-      return 112;  // ERROR_DISK_FULL
+      return PLAT_ERROR_DISK_FULL;
     case ENOMEM:
       return PLAT_ERROR_OUTOFMEMORY;
     default:
@@ -250,12 +250,12 @@ long modify(Change change) {
 PlatKey *newHandle(unsigned long root, const char *path, long *error) {
   const char *rootName = regRootName(root);
   if (!rootName) {
-    *error = 6;  // ERROR_INVALID_HANDLE
+    *error = PLAT_ERROR_INVALID_HANDLE;
     return nullptr;
   }
   std::string full = regFullPath(rootName, path);
   if (!usableName(full)) {
-    *error = 87;  // ERROR_INVALID_PARAMETER
+    *error = PLAT_ERROR_INVALID_PARAMETER;  // it could not be written out
     return nullptr;
   }
   *error = PLAT_OK;
@@ -321,7 +321,7 @@ long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
 long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
                      const unsigned char *data, unsigned long size) {
   std::string valueName = name ? name : "";
-  if (!usableName(valueName)) return 87;  // ERROR_INVALID_PARAMETER
+  if (!usableName(valueName)) return PLAT_ERROR_INVALID_PARAMETER;
   std::string bytes((const char *)data, size);
   std::string fullPath = key->fullPath;
   return modify([&](RegFile &file) {

@@ -196,8 +196,8 @@ bool regParse(const char *data, size_t length, RegFile &out) {
       if (!line.empty()) skipSpaces(from, stop);
       line.append(from, (size_t)(stop - from));
       p = nl ? nl + 1 : end;
-      bool continued = !line.empty() && line.back() == '\\' && line.find('=') != std::string::npos &&
-                       line.find("=hex") != std::string::npos;
+      // Only value lines go on; "[...]" and comments end where they end.
+      bool continued = !line.empty() && line.back() == '\\' && line[0] != '[' && line[0] != ';';
       if (!continued || p >= end) break;
       line.pop_back();
     }

@@ -8,8 +8,7 @@
 
 #include "platform/platform.h"
 
-struct PlatKey {};  // a Win32 HKEY stands behind every handle
-
+// A Win32 HKEY stands behind every handle.
 static HKEY toHkey(PlatKeyHandle key) { return (HKEY)key; }
 
 bool platFileExists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
