@@ -67,11 +67,10 @@ static std::string narrowUtf16(const unsigned char *p, size_t length, bool bigEn
   return out;
 }
 
+// Copies length bytes (no NUL among them), cut to the buffer, terminated.
 static unsigned long copyOut(const char *text, size_t length, char *buf,
                              unsigned long size) {
   if (size == 0) return 0;
-  const char *nul = (const char *)memchr(text, '\0', length);
-  if (nul) length = (size_t)(nul - text);
   if (length > size - 1) length = size - 1;
   memcpy(buf, text, length);
   buf[length] = '\0';

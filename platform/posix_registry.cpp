@@ -134,16 +134,11 @@ void refresh() {
   cache.path = path;
   cache.stamp = now;
   if (!now.present) return;
-  if (!S_ISREG(st.st_mode)) {
-    cache.broken = true;
-    cache.brokenError = PLAT_ERROR_BADDB;
-    return;
-  }
   std::string text;
-  bool ok = readRegularFile(path.c_str(), text);
-  if (!ok) {
+  if (!readRegularFile(path.c_str(), text)) {
+    // A directory or device where the file should be is no registry either.
     cache.broken = true;
-    cache.brokenError = errorFromErrno(errno);
+    cache.brokenError = errno == EINVAL ? PLAT_ERROR_BADDB : errorFromErrno(errno);
     return;
   }
   // An empty file is what an interrupted first write of another program

@@ -114,7 +114,7 @@ bool readGameRecord(const std::string &path, std::vector<std::string> &args) {
     size_t colon = text.find(':', i);
     if (colon == std::string::npos) return false;
     size_t length = std::stoul(text.substr(i, colon - i));
-    if (colon + 1 + length >= text.size() + 1) return false;
+    if (colon + 1 + length > text.size()) return false;
     args.push_back(text.substr(colon + 1, length));
     i = colon + 1 + length + 1;
   }
