@@ -2,8 +2,8 @@
 //
 // Everything the launcher needs from the OS goes through the functions below,
 // and nothing outside platform/ includes an OS header.  The build picks one
-// implementation: win32.cpp (the narrow-character Win32 calls) or posix.cpp
-// (a stand-in that keeps the registry in a REGEDIT4 text file, reads INI files
+// implementation: win32/ (the narrow-character Win32 calls) or posix/ (a
+// stand-in that keeps the registry in a REGEDIT4 text file, reads INI files
 // the way Windows does and starts processes by the Windows command-line rules).
 //
 // Errors come back as values: Win32 error codes for the registry (the

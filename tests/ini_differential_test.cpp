@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini.h"
+#include "platform/posix/ini.h"
 #include "support/support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "launcher/launcher.h"
-#include "platform/cmdline.h"
+#include "platform/posix/cmdline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string raw((const char *)data, size);

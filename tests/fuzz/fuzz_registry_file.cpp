@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/regfile.h"
+#include "platform/posix/regfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   RegFile file;

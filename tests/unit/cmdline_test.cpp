@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cmdline.h"
+#include "platform/posix/cmdline.h"
 
 namespace {
 

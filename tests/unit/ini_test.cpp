@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/ini.h"
+#include "platform/posix/ini.h"
 
 namespace {
 

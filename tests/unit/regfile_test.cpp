@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/regfile.h"
+#include "platform/posix/regfile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/regfile.h"
+#include "platform/posix/regfile.h"
 #include "registry/registry.h"
 #include "support/support.h"
 

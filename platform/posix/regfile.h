@@ -1,5 +1,5 @@
 // The stand-in registry's contents, and their REGEDIT4 text form.  No file
-// handling here: posix_registry.cpp reads, locks and replaces the file.
+// handling here: registry.cpp reads, locks and replaces the file.
 #ifndef ZARNOLAUNCH_REGFILE_H
 #define ZARNOLAUNCH_REGFILE_H
 

@@ -1,4 +1,4 @@
-#include "platform/ini.h"
+#include "platform/posix/ini.h"
 
 #include <cstring>
 #include <string>

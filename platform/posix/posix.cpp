@@ -1,6 +1,6 @@
 // The POSIX stand-in: the same launcher on Linux, with message boxes on
 // standard error, INI files read by the Windows rules, processes started
-// from a Windows-style command line, and a registry file (posix_registry.cpp).
+// from a Windows-style command line, and a registry file (registry.cpp).
 #include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/cmdline.h"
-#include "platform/ini.h"
+#include "platform/posix/cmdline.h"
+#include "platform/posix/ini.h"
 #include "platform/platform.h"
-#include "platform/posix_file.h"
+#include "platform/posix/file.h"
 
 extern char **environ;
 

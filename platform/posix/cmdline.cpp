@@ -1,4 +1,4 @@
-#include "platform/cmdline.h"
+#include "platform/posix/cmdline.h"
 
 // The rules of CommandLineToArgvW and the C start-up code:
 //  - the program name ends at the first blank, or, when it begins with a

@@ -23,8 +23,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix_file.h"
-#include "platform/regfile.h"
+#include "platform/posix/file.h"
+#include "platform/posix/regfile.h"
 
 struct PlatKey {
   std::string fullPath;

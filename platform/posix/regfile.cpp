@@ -1,4 +1,4 @@
-#include "platform/regfile.h"
+#include "platform/posix/regfile.h"
 
 #include <cstdio>
 #include <cstring>
