@@ -49,15 +49,21 @@ endif()
 zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
 add_test(NAME unit_tests COMMAND unit_tests)
 
-zarno_test_program(e2e_tests
+set(ZARNO_E2E_SOURCES
   tests/unit/main.cpp
   tests/e2e/run_flow_test.cpp
   tests/e2e/log_test.cpp
   tests/e2e/game_lookup_test.cpp
   tests/e2e/launch_test.cpp
   tests/e2e/install_test.cpp
-  tests/e2e/bad_input_test.cpp
-  ${ZARNO_SUPPORT})
+  tests/e2e/bad_input_test.cpp)
+if(NOT WIN32)
+  # The Linux desktop: freedesktop registration and dialogs.
+  list(APPEND ZARNO_E2E_SOURCES
+    tests/e2e/desktop_test.cpp
+    tests/e2e/dialog_test.cpp)
+endif()
+zarno_test_program(e2e_tests ${ZARNO_E2E_SOURCES} ${ZARNO_SUPPORT})
 add_dependencies(e2e_tests launcher zarnok-demo)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 

@@ -8,6 +8,10 @@
 //
 // Errors come back as values: Win32 error codes for the registry (the
 // stand-in maps its own failures onto the same codes), 0/false elsewhere.
+//
+// The functions have C linkage: their plain names let a test build put a
+// double in front of them with the linker's --wrap, without a switch of any
+// kind in the program that ships.
 #ifndef ZARNOLAUNCH_PLATFORM_H
 #define ZARNOLAUNCH_PLATFORM_H
 
@@ -32,6 +36,8 @@
 #define PLAT_ERROR_BADDB 1009L
 #define PLAT_ERROR_REGISTRY_IO_FAILED 1016L
 
+extern "C" {
+
 // The program's entry, called by the platform's start-up code with the
 // argument vector it split from the command line.  Returns the exit status.
 int launcherMain(int argc, char **argv);
@@ -54,6 +60,16 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 // Fills buf with the full path of the running executable.  False on failure.
 bool platModulePath(char *buf, unsigned long size);
 
+// The desktop's side of "-install" and "-uninstall", run after the registry's.
+// On Windows it tells the shell that file associations changed; on a Linux
+// desktop it writes or removes the freedesktop MIME type, desktop entry and
+// default handler.  self is the launcher's full path.  Lines worth a place in
+// the log go to note.  Returns PLAT_OK, or an error code with *what set to
+// the file or key that could not be written or removed.
+typedef void (*PlatNote)(const char *line);
+long platDesktopInstall(const char *self, PlatNote note, const char **what);
+long platDesktopUninstall(const char *self, PlatNote note, const char **what);
+
 // Starts a process from a writable command line ("\"program\" args") and
 // does not wait for it.  Returns nonzero on success, 0 on failure.
 int platStartProcess(char *commandLine);
@@ -70,5 +86,7 @@ long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
 long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
                      const unsigned char *data, unsigned long size);
 void platRegCloseKey(PlatKeyHandle key);
+
+}  // extern "C"
 
 #endif

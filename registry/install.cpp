@@ -33,6 +33,8 @@ static void writeString(unsigned long root, const char *key, const char *name, c
   noteWrite(regWriteString(root, key, name, text), key);
 }
 
+static void noteLine(const char *line) { logPrintf("%s", line); }
+
 // Adds the content type to Navigator's numbered viewer list unless it is
 // listed already; the first missing TYPEn is the free slot.
 static void addToViewerList(void) {
@@ -91,6 +93,12 @@ void install(void) {
                   self, "Yes");
     }
     addToViewerList();
+  }
+
+  if (self[0]) {
+    const char *what = nullptr;
+    long error = platDesktopInstall(self, noteLine, &what);
+    noteWrite(error, what ? what : "");
   }
 
   if (firstError != PLAT_OK) {

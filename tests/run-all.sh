@@ -27,6 +27,11 @@ have flock || packages+=(util-linux)
 [ -f /usr/include/benchmark/benchmark.h ] || packages+=(libbenchmark-dev)
 have i686-w64-mingw32-g++-posix || packages+=(g++-mingw-w64-i686)
 have wine || packages+=(wine)
+# The Linux desktop's own tools, which the desktop tests run for real.
+for pkg in xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin libfile-mimeinfo-perl \
+           x11-utils xvfb xauth xdotool; do
+  have_pkg "$pkg" || packages+=("$pkg")
+done
 if ! have_pkg wine32:i386; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386

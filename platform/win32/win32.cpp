@@ -50,6 +50,29 @@ bool platModulePath(char *buf, unsigned long size) {
   return true;
 }
 
+// SHELL32 is loaded only here: the main job, a launch, never needs it, and
+// every DLL loaded at start-up costs each launch its time.
+static void notifyShell(void) {
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  if (!shell) return;
+  typedef void(WINAPI * ChangeNotify)(LONG, UINT, LPCVOID, LPCVOID);
+  ChangeNotify notify = (ChangeNotify)(void (*)(void))GetProcAddress(shell, "SHChangeNotify");
+  // SHCNE_ASSOCCHANGED with SHCNF_IDLIST: Explorer shows the new icon and
+  // handler at once, without a log-off.
+  if (notify) notify(0x08000000L, 0x0000u, NULL, NULL);
+  FreeLibrary(shell);
+}
+
+long platDesktopInstall(const char *, PlatNote, const char **) {
+  notifyShell();
+  return PLAT_OK;
+}
+
+long platDesktopUninstall(const char *, PlatNote, const char **) {
+  notifyShell();
+  return PLAT_OK;
+}
+
 int platStartProcess(char *commandLine) {
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;

@@ -28,6 +28,11 @@ const char *lineEnd();
 // A log's text with the system's line ends turned into "\n".
 std::string normalise(const std::string &text);
 
+// Natively: a private HOME with its XDG folders, and no display or desktop
+// session, so that no test writes to the user's desktop or opens a window
+// unless it asks for one.  Nothing under Windows, where Wine has its prefix.
+void isolateEnvironment();
+
 void setEnv(const std::string &name, const std::string &value);
 void unsetEnv(const std::string &name);
 

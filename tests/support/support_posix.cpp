@@ -30,6 +30,21 @@ void setEnv(const std::string &name, const std::string &value) {
 }
 void unsetEnv(const std::string &name) { unsetenv(name.c_str()); }
 
+void isolateEnvironment() {
+  std::string home = makeTempDir();
+  std::string runtime = joinPath(home, "runtime");
+  mkdir(runtime.c_str(), 0700);
+  setEnv("HOME", home);
+  setEnv("XDG_DATA_HOME", joinPath(home, ".local/share"));
+  setEnv("XDG_CONFIG_HOME", joinPath(home, ".config"));
+  setEnv("XDG_RUNTIME_DIR", runtime);
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "BROWSER", "XDG_CURRENT_DESKTOP",
+                           "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                           "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID",
+                           "DBUS_SESSION_BUS_ADDRESS"})
+    unsetEnv(name);
+}
+
 bool boxesOnStandardError() { return true; }
 
 RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {

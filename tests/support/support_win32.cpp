@@ -47,6 +47,8 @@ static std::string quoteArgument(const std::string &arg) {
   return out;
 }
 
+void isolateEnvironment() {}
+
 bool boxesOnStandardError() { return false; }
 
 RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
