@@ -63,8 +63,19 @@ if(NOT WIN32)
     tests/e2e/desktop_test.cpp
     tests/e2e/dialog_test.cpp)
 endif()
+# The launcher as a standard user runs it on Windows: HKEY_CLASSES_ROOT
+# refuses its writes.  A test build only; see tests/support/standard_user.cpp.
+add_executable(launcher_standard_user ${ZARNO_ENTRY} tests/support/standard_user.cpp)
+set_target_properties(launcher_standard_user PROPERTIES OUTPUT_NAME ${ZARNO_BINARY}-standard-user)
+target_link_libraries(launcher_standard_user PRIVATE zarno)
+target_link_options(launcher_standard_user PRIVATE
+  -Wl,--wrap=platRegCreateKey,--wrap=platRegDeleteKey,--wrap=platRegDeleteValue)
+if(WIN32)
+  target_link_options(launcher_standard_user PRIVATE -mwindows -static)
+endif()
+
 zarno_test_program(e2e_tests ${ZARNO_E2E_SOURCES} ${ZARNO_SUPPORT})
-add_dependencies(e2e_tests launcher zarnok-demo)
+add_dependencies(e2e_tests launcher launcher_standard_user zarnok-demo)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 
 if(WIN32)

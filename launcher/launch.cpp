@@ -10,9 +10,7 @@
 
 int launchEnabled = 1;
 
-// snprintf into a fixed buffer.  False when the text had to be cut short;
-// the buffer then holds the cut, terminated text.
-static bool composeText(char *buf, size_t size, const char *format, ...) {
+bool composeText(char *buf, size_t size, const char *format, ...) {
   va_list args;
   va_start(args, format);
   int length = vsnprintf(buf, size, format, args);
@@ -27,6 +25,22 @@ int runCommand(char *commandLine) { return platStartProcess(commandLine); }
   char message[4096];
   composeText(message, sizeof message, "Illegal line in file \"%s\":\n\tServer=%s", path, value);
   fatal(message, nullptr, STYLE_ERROR);
+}
+
+// Starts the game on a clean address, unless "-launch" turned that off.
+// False, with nothing started, when the address is too long for the game's
+// command line: cut, it would send the player to some other server.
+static bool startGame(const char *server) {
+  char command[4096];
+  if (!composeText(command, sizeof command, "\"%s\" %s", gamePath(), server)) return false;
+  if (!launchEnabled) return true;
+  logPrintf("launching this command line: \"%s\"", command);
+  if (!runCommand(command)) {
+    char message[4096];
+    composeText(message, sizeof message, "Couldn't start Zarnok with this command line:\n\t%s", command);
+    fatal(message, nullptr, STYLE_ERROR);
+  }
+  return true;
 }
 
 void launchFromFile(const char *path) {
@@ -49,17 +63,27 @@ void launchFromFile(const char *path) {
   if (strcmp(server, value) != 0)
     logPrintf("Server line had some junk on it--the clean version is \"%s\"", server);
 
-  // An address too long for the game's command line is refused rather than
-  // cut: a cut address would send the player to some other server.
-  char command[sizeof value];
-  if (!composeText(command, sizeof command, "\"%s\" %s", gamePath(), server))
-    illegalLine(path, value);
+  if (!startGame(server)) illegalLine(path, value);
+}
 
-  if (!launchEnabled) return;
-  logPrintf("launching this command line: \"%s\"", command);
-  if (!runCommand(command)) {
-    char message[4096];
-    composeText(message, sizeof message, "Couldn't start Zarnok with this command line:\n\t%s", command);
-    fatal(message, nullptr, STYLE_ERROR);
-  }
+[[noreturn]] static void illegalLink(const char *link) {
+  char message[4096];
+  composeText(message, sizeof message, "Illegal server link:\n\t%s", link);
+  fatal(message, nullptr, STYLE_ERROR);
+}
+
+void launchFromLink(const char *link) {
+  logPrintf("server link: \"%s\"", link);
+  const char *rest = link + strlen("zarnolaunch:");
+  if (strncmp(rest, "//", 2) == 0) rest += 2;
+
+  // Browsers add a "/" and percent-encode quotes and blanks; the address
+  // check ends the address at either, so nothing needs decoding.  A link
+  // too long to copy is refused: its address could not be checked whole.
+  char copy[4096];
+  char *server = composeText(copy, sizeof copy, "%s", rest) ? cleanServer(copy) : nullptr;
+  if (!server) illegalLink(link);
+  if (strcmp(server, rest) != 0)
+    logPrintf("Server line had some junk on it--the clean version is \"%s\"", server);
+  if (!startGame(server)) illegalLink(link);
 }

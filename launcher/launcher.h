@@ -3,6 +3,8 @@
 #ifndef ZARNOLAUNCH_LAUNCHER_H
 #define ZARNOLAUNCH_LAUNCHER_H
 
+#include <stddef.h>
+
 // 1 at start; "-launch" toggles it.  While 0 the game is not started.
 extern int launchEnabled;
 
@@ -11,7 +13,17 @@ char *skipBlanks(char *text);
 // address inside text, or null when the value is not usable.
 char *cleanServer(char *text);
 
+// snprintf into a fixed buffer.  False when the text had to be cut short;
+// the buffer then holds the cut, terminated text.
+bool composeText(char *buf, size_t size, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
 void launchFromFile(const char *path);
+// The same for a "zarnolaunch:" server link given on the command line.
+void launchFromLink(const char *link);
 int runCommand(char *commandLine);
 
 [[noreturn]] void usage(void);

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <cstring>
 
 #include "launcher/launcher.h"
 #include "platform/platform.h"
@@ -7,6 +8,17 @@
 
 static bool isOption(const char *arg, const char *option) {
   return platCompareNoCase(arg, option) == 0;
+}
+
+// A server link, "zarnolaunch://host:port", as browsers hand it over.  The
+// scheme is compared without regard to case, as URL schemes are.
+static bool isServerLink(const char *arg) {
+  static const char scheme[] = "zarnolaunch:";
+  char head[sizeof scheme];
+  size_t length = strnlen(arg, sizeof scheme - 1);
+  memcpy(head, arg, length);
+  head[length] = '\0';
+  return platCompareNoCase(head, scheme) == 0;
 }
 
 void usage(void) {
@@ -26,6 +38,7 @@ int launcherMain(int argc, char **argv) {
   atexit(closeLog);
 
   const char *linkFile = nullptr;
+  const char *serverLink = nullptr;
   for (int i = 1; i < argc; ++i) {
     const char *arg = argv[i];
     if (isOption(arg, "-quiet")) {
@@ -37,16 +50,36 @@ int launcherMain(int argc, char **argv) {
       openLog(i < argc ? argv[i] : nullptr);
     } else if (isOption(arg, "-install")) {
       install();
+      // The title differs from the launcher's name, and the status is 1 as
+      // for every end but a launch: installers and scripts that run
+      // "-install" have always seen both, and may test for them.
       fatal("ZarnoLaunch installed successfully!", "ZarnokLaunch", STYLE_INFO);
+    } else if (isOption(arg, "-uninstall")) {
+      uninstall();
+      alert("ZarnoLaunch uninstalled successfully!", "ZarnoLaunch", STYLE_INFO);
+      return 0;
+    } else if (isServerLink(arg)) {
+      // The shell puts a link into the open command's "%1" as it came.  A
+      // crafted one can close that quote and add arguments of its own, so
+      // nothing may follow a link: not "-install", not "-logfile PATH".
+      if (i + 1 < argc) {
+        char message[4096];
+        composeText(message, sizeof message, "A server link must be the last argument:\n\t%s", arg);
+        fatal(message, nullptr, STYLE_ERROR);
+      }
+      serverLink = arg;
     } else if (platFileExists(arg)) {
       linkFile = arg;  // the last existing path wins
     }
   }
-  if (!linkFile) usage();
+  if (!linkFile && !serverLink) usage();
 
   // The game is looked up before the link file is read: without the game no
   // link file can be of use, good or bad.
   logPrintf("path to Zarnok: \"%s\"", gamePath());
-  launchFromFile(linkFile);
+  if (serverLink)
+    launchFromLink(serverLink);
+  else
+    launchFromFile(linkFile);
   return 0;
 }

@@ -33,6 +33,7 @@
 #define PLAT_ERROR_INVALID_PARAMETER 87L
 #define PLAT_ERROR_DISK_FULL 112L
 #define PLAT_ERROR_MORE_DATA 234L
+#define PLAT_ERROR_NO_MORE_ITEMS 259L
 #define PLAT_ERROR_BADDB 1009L
 #define PLAT_ERROR_REGISTRY_IO_FAILED 1016L
 
@@ -86,6 +87,17 @@ long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
 long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
                      const unsigned char *data, unsigned long size);
 void platRegCloseKey(PlatKeyHandle key);
+// The name of the subkey at index 0, 1, ... of an open key, into name (size
+// bytes, terminated); PLAT_ERROR_NO_MORE_ITEMS past the last one.
+long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned long size);
+// How many subkeys and values an open key holds.
+long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned long *values);
+// Deletes a key that has no subkeys; one that has is refused with
+// PLAT_ERROR_ACCESS_DENIED, as Windows does.  A missing key gives
+// PLAT_ERROR_FILE_NOT_FOUND.
+long platRegDeleteKey(unsigned long root, const char *path);
+// Deletes one value of a key (name null: its default value).
+long platRegDeleteValue(unsigned long root, const char *path, const char *name);
 
 }  // extern "C"
 

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,4 +59,41 @@ long regWriteString(unsigned long root, const char *path, const char *name,
 long regWriteBinary(unsigned long root, const char *path, const char *name,
                     const void *data, unsigned long size) {
   return regWriteValue(root, path, name, data, size, REG_TYPE_BINARY);
+}
+
+long regDeleteValue(unsigned long root, const char *path, const char *name) {
+  return platRegDeleteValue(root, path, name);
+}
+
+bool regKeyIsEmpty(unsigned long root, const char *path) {
+  PlatKeyHandle key;
+  if (platRegOpenKey(root, path, &key) != PLAT_OK) return false;
+  unsigned long subkeys = 0, values = 0;
+  bool empty = platRegCountEntries(key, &subkeys, &values) == PLAT_OK && subkeys == 0 && values == 0;
+  platRegCloseKey(key);
+  return empty;
+}
+
+// Bottom-up, one subkey at a time: a key can only be deleted once it has no
+// subkeys left.  The first subkey is looked up afresh after each deletion, so
+// no index goes stale while the key shrinks.
+long regDeleteTree(unsigned long root, const char *path) {
+  for (;;) {
+    PlatKeyHandle key;
+    long error = platRegOpenKey(root, path, &key);
+    if (error != PLAT_OK) return error;
+    char name[256];  // the longest key name the registry allows, and its end
+    error = platRegEnumKey(key, 0, name, sizeof name);
+    platRegCloseKey(key);
+    if (error == PLAT_ERROR_NO_MORE_ITEMS) break;
+    if (error != PLAT_OK) return error;
+    size_t length = strlen(path) + 1 + strlen(name) + 1;
+    char *child = (char *)malloc(length);
+    if (!child) return PLAT_ERROR_OUTOFMEMORY;
+    snprintf(child, length, "%s\\%s", path, name);
+    error = regDeleteTree(root, child);
+    free(child);
+    if (error != PLAT_OK) return error;
+  }
+  return platRegDeleteKey(root, path);
 }

@@ -5,6 +5,29 @@
 #include "report/report.h"
 
 char gamePathCache[260];
+bool gamePathDerived = false;
+
+char *commandProgram(char *command) {
+  size_t length = strlen(command);
+  if (length >= 4 && strcmp(command + length - 4, "\"%1\"") == 0) {
+    length -= 4;
+    command[length] = '\0';
+  }
+  while (length > 0 && (command[length - 1] == ' ' || command[length - 1] == '\t'))
+    command[--length] = '\0';
+
+  // A quoted path ends at the next double quote.  When there is none the
+  // quote is taken to run to the end of the command, as the Windows start-up
+  // code reads an unclosed quote on a command line: the path is then all that
+  // follows the opening quote, trailing blanks already cut.
+  char *path = command;
+  if (*path == '"') {
+    ++path;
+    char *close = strchr(path, '"');
+    if (close) *close = '\0';
+  }
+  return path;
+}
 
 static bool fitsCache(const char *path) { return strlen(path) < sizeof gamePathCache; }
 
@@ -26,30 +49,14 @@ const char *gamePath(void) {
   if (!command)
     fatal("Zarnok is not properly installed!  Please reinstall Zarnok.", nullptr, STYLE_ERROR);
 
-  size_t length = strlen(command);
-  if (length >= 4 && strcmp(command + length - 4, "\"%1\"") == 0) {
-    length -= 4;
-    command[length] = '\0';
-  }
-  while (length > 0 && (command[length - 1] == ' ' || command[length - 1] == '\t'))
-    command[--length] = '\0';
-
-  // A quoted path ends at the next double quote.  When there is none the
-  // quote is taken to run to the end of the command, as the Windows start-up
-  // code reads an unclosed quote on a command line: the path is then all that
-  // follows the opening quote, trailing blanks already cut.
-  char *path = command;
-  if (*path == '"') {
-    ++path;
-    char *close = strchr(path, '"');
-    if (close) *close = '\0';
-  }
+  char *path = commandProgram(command);
   if (!fitsCache(path) || !platFileExists(path)) {
     free(command);
     fatal("Can't find Zarnok on your system!", nullptr, STYLE_ERROR);
   }
   strcpy(gamePathCache, path);
   free(command);
+  gamePathDerived = true;
   // Remembered for the next run; a failure only costs that run the lookup.
   regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", gamePathCache);
   return gamePathCache;

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "registry/registration.h"
 #include "registry/registry.h"
 #include "report/report.h"
 
@@ -13,27 +14,59 @@ const char *modulePath(void) {
   return modulePathCache;
 }
 
-static const char contentType[] = "application/zarnolaunch";
-static const char navigatorKey[] = "Software\\Netscape\\Netscape Navigator";
-static const char viewersKey[] = "Software\\Netscape\\Netscape Navigator\\Viewers";
+const char contentType[] = "application/zarnolaunch";
+const char navigatorKey[] = "Software\\Netscape\\Netscape Navigator";
+const char navigatorSuffixes[] = "Software\\Netscape\\Netscape Navigator\\Suffixes";
+const char navigatorViewers[] = "Software\\Netscape\\Netscape Navigator\\Viewers";
+const char navigatorTrusted[] =
+    "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications";
+const char mimeKey[] = "MIME\\Database\\Content Type\\application/zarnolaunch";
 
-// The registration goes on past a failed write, so that as much as possible
-// is in place, but the first failure is kept and reported at the end.
+const ClassesPlace machineClasses = {HKCR, ""};
+const ClassesPlace userClasses = {HKCU, "Software\\Classes\\"};
+
+const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size) {
+  snprintf(buf, size, "%s%s", place->prefix, key);
+  return buf;
+}
+
 static long firstError = PLAT_OK;
-static const char *firstErrorKey = nullptr;
+static char firstErrorKey[300];
 
-static void noteWrite(long error, const char *key) {
+void noteFailure(long error, const char *what) {
   if (error != PLAT_OK && firstError == PLAT_OK) {
     firstError = error;
-    firstErrorKey = key;
+    snprintf(firstErrorKey, sizeof firstErrorKey, "%s", what);
   }
 }
 
-static void writeString(unsigned long root, const char *key, const char *name, const char *text) {
-  noteWrite(regWriteString(root, key, name, text), key);
+void reportFirstFailure(const char *format) {
+  if (firstError == PLAT_OK) return;
+  char message[600];
+  snprintf(message, sizeof message, format, firstErrorKey, firstError);
+  fatal(message, nullptr, STYLE_ERROR);
 }
 
-static void noteLine(const char *line) { logPrintf("%s", line); }
+void noteLine(const char *line) { logPrintf("%s", line); }
+
+// The place the class entries go to this run; see install().
+static const ClassesPlace *place = &machineClasses;
+
+static long writeClass(const char *key, const char *name, const char *text) {
+  char path[300];
+  classKey(place, key, path, sizeof path);
+  long error = regWriteString(place->root, path, name, text);
+  return error;
+}
+
+static void writeString(unsigned long root, const char *key, const char *name, const char *text) {
+  noteFailure(regWriteString(root, key, name, text), key);
+}
+
+static void writeClassNoted(const char *key, const char *name, const char *text) {
+  char path[300];
+  noteFailure(writeClass(key, name, text), classKey(place, key, path, sizeof path));
+}
 
 // Adds the content type to Navigator's numbered viewer list unless it is
 // listed already; the first missing TYPEn is the free slot.
@@ -41,9 +74,9 @@ static void addToViewerList(void) {
   for (unsigned long n = 0;; ++n) {
     char name[32];
     snprintf(name, sizeof name, "TYPE%lu", n);
-    char *listed = regReadString(HKCU, viewersKey, name);
+    char *listed = regReadString(HKCU, navigatorViewers, name);
     if (!listed) {
-      writeString(HKCU, viewersKey, name, contentType);
+      writeString(HKCU, navigatorViewers, name, contentType);
       return;
     }
     bool ours = platCompareNoCase(listed, contentType) == 0;
@@ -53,18 +86,29 @@ static void addToViewerList(void) {
 }
 
 void install(void) {
-  writeString(HKCR, ".zarnok", nullptr, "ZarnoLaunch");
-  writeString(HKCR, "ZarnoLaunch", nullptr, "Zarnok Launcher");
+  // Since Vista a new key written through HKEY_CLASSES_ROOT lands in the
+  // machine's classes, which a standard user may not write.  The first
+  // refusal sends every class entry to the user's own classes instead.
+  long error = writeClass(".zarnok", nullptr, "ZarnoLaunch");
+  if (error == PLAT_ERROR_ACCESS_DENIED) {
+    logPrintf("Registering for the current user only.");
+    place = &userClasses;
+    error = writeClass(".zarnok", nullptr, "ZarnoLaunch");
+  }
+  char path[300];
+  noteFailure(error, classKey(place, ".zarnok", path, sizeof path));
+  writeClassNoted("ZarnoLaunch", nullptr, "Zarnok Launcher");
   logPrintf("Running -install logic.");
 
+  // gamePath stores a derived path through HKEY_CLASSES_ROOT, which Windows
+  // sends to the user's classes once they hold the key; the per-user
+  // registration writes it there itself, so as not to rely on that merge.
   const char *game = gamePath();
+  if (place != &machineClasses && gamePathDerived)
+    writeClassNoted("ZarnoLaunch", "Path to Zarnok", game);
   char *icon = regReadString(HKCR, "Zarnok\\DefaultIcon", nullptr);
-  if (icon) {
-    writeString(HKCR, "ZarnoLaunch\\DefaultIcon", nullptr, icon);
-    free(icon);
-  } else {
-    writeString(HKCR, "ZarnoLaunch\\DefaultIcon", nullptr, game);
-  }
+  writeClassNoted("ZarnoLaunch\\DefaultIcon", nullptr, icon ? icon : game);
+  free(icon);
 
   // Without its own path the launcher cannot name itself in the commands;
   // that counts as a failed write of the open command.
@@ -73,39 +117,37 @@ void install(void) {
   char openCommand[520];
   if (self[0]) {
     snprintf(openCommand, sizeof openCommand, "\"%s\" \"%%1\"", self);
-    writeString(HKCR, commandKey, nullptr, openCommand);
+    writeClassNoted(commandKey, nullptr, openCommand);
   } else {
-    noteWrite(PLAT_ERROR_FILE_NOT_FOUND, commandKey);
+    noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKey(place, commandKey, path, sizeof path));
   }
 
   // The shell reads the extension of a content type from "Extension".
-  writeString(HKCR, "MIME\\Database\\Content Type\\application/zarnolaunch", "Extension", ".zarnok");
+  writeClassNoted(mimeKey, "Extension", ".zarnok");
 
   static const unsigned char editFlags[4] = {0x00, 0x00, 0x01, 0x00};
-  noteWrite(regWriteBinary(HKCR, "ZarnoLaunch", "editflags", editFlags, sizeof editFlags),
-            "ZarnoLaunch");
+  classKey(place, "ZarnoLaunch", path, sizeof path);
+  noteFailure(regWriteBinary(place->root, path, "editflags", editFlags, sizeof editFlags), path);
+
+  // The file type doubles as the "zarnolaunch:" URL scheme, with the same
+  // icon and open command: Windows finds a scheme's key by its name, and key
+  // names ignore case.  A separate key would have to be "zarnok" for the
+  // short scheme, and that name is the game installation's own key.
+  writeClassNoted("ZarnoLaunch", "URL Protocol", "");
 
   if (regKeyExists(HKCU, navigatorKey)) {
-    writeString(HKCU, "Software\\Netscape\\Netscape Navigator\\Suffixes", contentType, "zarnok");
+    writeString(HKCU, navigatorSuffixes, contentType, "zarnok");
     if (self[0]) {
-      writeString(HKCU, viewersKey, contentType, self);
-      writeString(HKCU, "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications",
-                  self, "Yes");
+      writeString(HKCU, navigatorViewers, contentType, self);
+      writeString(HKCU, navigatorTrusted, self, "Yes");
     }
     addToViewerList();
   }
 
   if (self[0]) {
     const char *what = nullptr;
-    long error = platDesktopInstall(self, noteLine, &what);
-    noteWrite(error, what ? what : "");
+    noteFailure(platDesktopInstall(self, noteLine, &what), what ? what : "");
   }
 
-  if (firstError != PLAT_OK) {
-    char message[600];
-    snprintf(message, sizeof message,
-             "ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld).",
-             firstErrorKey, firstError);
-    fatal(message, nullptr, STYLE_ERROR);
-  }
+  reportFirstFailure("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld).");
 }

@@ -19,14 +19,29 @@ long regWriteString(unsigned long root, const char *path, const char *name,
 long regWriteBinary(unsigned long root, const char *path, const char *name,
                     const void *data, unsigned long size);
 
+// Deletion.  A missing key or value gives PLAT_ERROR_FILE_NOT_FOUND.
+long regDeleteValue(unsigned long root, const char *path, const char *name);
+// Deletes the key with everything under it.
+long regDeleteTree(unsigned long root, const char *path);
+// True for an existing key with no values and no subkeys.
+bool regKeyIsEmpty(unsigned long root, const char *path);
+
 extern char gamePathCache[260];
+// True once gamePath has derived the path from the game's open command
+// (rather than finding the one an earlier run stored).
+extern bool gamePathDerived;
 // The game's executable.  Ends the run through fatal when it cannot be found.
 const char *gamePath(void);
+// The program an open command names: "\"C:\\x.exe\" \"%1\"" gives C:\x.exe.
+// Works in place on command and returns a position inside it.
+char *commandProgram(char *command);
 
 extern char modulePathCache[260];
 // The launcher's own executable; empty when the system could not tell.
 const char *modulePath(void);
 
 void install(void);
+// Removes what install wrote, where it is this launcher's.
+void uninstall(void);
 
 #endif

@@ -80,6 +80,36 @@ bool regSetValue(RegKey &key, const std::string &name, unsigned long type,
   return true;
 }
 
+std::vector<std::string> regSubkeyNames(const RegFile &file, const std::string &fullPath) {
+  std::vector<std::string> names;
+  std::string prefix = lowered(fullPath) + '\\';
+  for (const RegKey &key : file.keys) {
+    if (key.path.size() <= prefix.size() || lowered(key.path).compare(0, prefix.size(), prefix) != 0)
+      continue;
+    std::string rest = key.path.substr(prefix.size());
+    if (rest.find('\\') == std::string::npos) names.push_back(rest);
+  }
+  return names;
+}
+
+bool regEraseKey(RegFile &file, const std::string &fullPath) {
+  auto it = file.byPath.find(lowered(fullPath));
+  if (it == file.byPath.end()) return false;
+  file.keys.erase(file.keys.begin() + (std::ptrdiff_t)it->second);
+  file.byPath.clear();
+  for (size_t i = 0; i < file.keys.size(); ++i) file.byPath.emplace(lowered(file.keys[i].path), i);
+  return true;
+}
+
+bool regEraseValue(RegKey &key, const std::string &name) {
+  auto it = key.byName.find(lowered(name));
+  if (it == key.byName.end()) return false;
+  key.values.erase(key.values.begin() + (std::ptrdiff_t)it->second);
+  key.byName.clear();
+  for (size_t i = 0; i < key.values.size(); ++i) key.byName.emplace(lowered(key.values[i].name), i);
+  return true;
+}
+
 // ---- reading ----------------------------------------------------------------
 
 static int hexDigit(char c) {

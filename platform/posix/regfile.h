@@ -44,5 +44,11 @@ const RegValue *regFindValue(const RegKey &key, const std::string &name);
 // Sets a value; false when it already held exactly this type and data.
 bool regSetValue(RegKey &key, const std::string &name, unsigned long type,
                  const std::string &data);
+// The names (last level only) of the key's direct subkeys, in file order.
+std::vector<std::string> regSubkeyNames(const RegFile &file, const std::string &fullPath);
+// Remove a key (its subkeys are the caller's business) or one value; false
+// when there was none.
+bool regEraseKey(RegFile &file, const std::string &fullPath);
+bool regEraseValue(RegKey &key, const std::string &name);
 
 #endif

@@ -327,3 +327,69 @@ long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
 }
 
 void platRegCloseKey(PlatKeyHandle key) { delete key; }
+
+long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned long size) {
+  refresh();
+  std::vector<std::string> names = regSubkeyNames(cache.contents, key->fullPath);
+  if (index >= names.size()) return PLAT_ERROR_NO_MORE_ITEMS;
+  const std::string &found = names[index];
+  if (found.size() >= size) return PLAT_ERROR_MORE_DATA;
+  memcpy(name, found.c_str(), found.size() + 1);
+  return PLAT_OK;
+}
+
+long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned long *values) {
+  refresh();
+  const RegKey *found = regFindKey(cache.contents, key->fullPath);
+  *subkeys = (unsigned long)regSubkeyNames(cache.contents, key->fullPath).size();
+  *values = found ? (unsigned long)found->values.size() : 0;
+  return PLAT_OK;
+}
+
+// Deletions, like writes, re-read the file under the lock and decide there;
+// what is missing already is reported as such without touching the disk.
+long platRegDeleteKey(unsigned long root, const char *path) {
+  long error;
+  PlatKey *handle = newHandle(root, path, &error);
+  if (!handle) return error;
+  std::string fullPath = handle->fullPath;
+  delete handle;
+  if (isRoot(fullPath)) return PLAT_ERROR_ACCESS_DENIED;
+  refresh();
+  if (!cache.broken && !regFindKey(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;
+  long outcome = PLAT_OK;
+  error = modify([&](RegFile &file) {
+    if (!regFindKey(file, fullPath)) {
+      outcome = PLAT_ERROR_FILE_NOT_FOUND;
+      return false;
+    }
+    if (!regSubkeyNames(file, fullPath).empty()) {
+      outcome = PLAT_ERROR_ACCESS_DENIED;
+      return false;
+    }
+    return regEraseKey(file, fullPath);
+  });
+  return error != PLAT_OK ? error : outcome;
+}
+
+long platRegDeleteValue(unsigned long root, const char *path, const char *name) {
+  long error;
+  PlatKey *handle = newHandle(root, path, &error);
+  if (!handle) return error;
+  std::string fullPath = handle->fullPath;
+  delete handle;
+  std::string valueName = name ? name : "";
+  refresh();
+  RegKey *key = cache.broken ? nullptr : regFindKey(cache.contents, fullPath);
+  if (!cache.broken && (!key || !regFindValue(*key, valueName))) return PLAT_ERROR_FILE_NOT_FOUND;
+  long outcome = PLAT_OK;
+  error = modify([&](RegFile &file) {
+    RegKey *target = regFindKey(file, fullPath);
+    if (!target || !regEraseValue(*target, valueName)) {
+      outcome = PLAT_ERROR_FILE_NOT_FOUND;
+      return false;
+    }
+    return true;
+  });
+  return error != PLAT_OK ? error : outcome;
+}

@@ -118,3 +118,32 @@ long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
 }
 
 void platRegCloseKey(PlatKeyHandle key) { RegCloseKey(toHkey(key)); }
+
+long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned long size) {
+  DWORD length = size;
+  return RegEnumKeyExA(toHkey(key), index, name, &length, NULL, NULL, NULL, NULL);
+}
+
+long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned long *values) {
+  DWORD keys = 0, vals = 0;
+  LONG error = RegQueryInfoKeyA(toHkey(key), NULL, NULL, NULL, &keys, NULL, NULL, &vals, NULL,
+                                NULL, NULL, NULL);
+  *subkeys = keys;
+  *values = vals;
+  return error;
+}
+
+// RegDeleteKeyA, not RegDeleteTreeA: the tree call came with Vista, and the
+// launcher still loads on XP.  The registry code deletes trees bottom-up.
+long platRegDeleteKey(unsigned long root, const char *path) {
+  return RegDeleteKeyA((HKEY)(ULONG_PTR)root, path);
+}
+
+long platRegDeleteValue(unsigned long root, const char *path, const char *name) {
+  HKEY h;
+  LONG error = RegOpenKeyExA((HKEY)(ULONG_PTR)root, path, 0, KEY_SET_VALUE, &h);
+  if (error != ERROR_SUCCESS) return error;
+  error = RegDeleteValueA(h, name);
+  RegCloseKey(h);
+  return error;
+}

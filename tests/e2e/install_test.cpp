@@ -1,4 +1,5 @@
-// "-install": the file type, the MIME entry and Navigator's helper entries.
+// "-install" and "-uninstall": the file type, the MIME entry and Navigator's
+// helper entries, for the machine and for a standard user.
 #include <string>
 
 #include "e2e/fixture.h"
@@ -29,23 +30,71 @@ class Install : public LauncherTest {
   }
 };
 
+// Every class entry of the registration, as key, value name and data, for a
+// game without an icon entry of its own.
+std::vector<std::vector<std::string>> classRows(const std::string &game) {
+  std::string command = "\"" + support::launcherPath() + "\" \"%1\"";
+  return {
+      {".zarnok", "", "ZarnoLaunch"},
+      {"ZarnoLaunch", "", "Zarnok Launcher"},
+      {"ZarnoLaunch", "Path to Zarnok", game},
+      {"ZarnoLaunch\\DefaultIcon", "", game},
+      {"ZarnoLaunch\\shell\\open\\command", "", command},
+      {"MIME\\Database\\Content Type\\application/zarnolaunch", "Extension", ".zarnok"},
+      {"ZarnoLaunch", "editflags", std::string("\0\0\1\0", 4)},
+      {"ZarnoLaunch", "URL Protocol", ""},
+  };
+}
+
+void expectClassRows(unsigned long root, const std::string &prefix, const std::string &game,
+                     const std::string &launcher = support::launcherPath()) {
+  for (std::vector<std::string> row : classRows(game)) {
+    std::string key = prefix + row[0];
+    const char *name = row[1].empty() ? nullptr : row[1].c_str();
+    if (row[0].find("command") != std::string::npos)
+      row[2] = "\"" + launcher + "\" \"%1\"";
+    char *value = regReadString(root, key.c_str(), name);
+    ASSERT_NE(value, nullptr) << key << " " << row[1];
+    // The edit flags are binary, four bytes with zeros among them.
+    std::string got = row[1] == "editflags" ? std::string(value, 4) : std::string(value);
+    EXPECT_EQ(got, row[2]) << key << " " << row[1];
+    free(value);
+  }
+}
+
 TEST_F(Install, RegistersTheFileType) {
   install();
   expectSuccess();
-  std::string self = support::launcherPath();
-  EXPECT_EQ(read(HKCR, ".zarnok", nullptr), "ZarnoLaunch");
-  EXPECT_EQ(read(HKCR, "ZarnoLaunch", nullptr), "Zarnok Launcher");
-  EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Path to Zarnok"), game);
-  EXPECT_EQ(read(HKCR, "ZarnoLaunch\\DefaultIcon", nullptr), game);  // the game has no icon entry
-  EXPECT_EQ(read(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr), "\"" + self + "\" \"%1\"");
-  EXPECT_EQ(read(HKCR, "MIME\\Database\\Content Type\\application/zarnolaunch", "Extension"),
-            ".zarnok");
-  char *flags = regReadString(HKCR, "ZarnoLaunch", "editflags");
-  ASSERT_NE(flags, nullptr);
-  EXPECT_EQ(std::string(flags, 4), std::string("\0\0\1\0", 4));
-  free(flags);
+  expectClassRows(HKCR, "", game);
   // Without Navigator's settings nothing goes under HKEY_CURRENT_USER.
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Netscape"));
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
+  // The game's own key is the game's: the scheme key is never "zarnok".
+  EXPECT_EQ(read(HKCR, "Zarnok\\shell\\open\\command", nullptr),
+            "\"" + game + "\" \"%1\"");
+}
+
+TEST_F(Install, AStandardUserRegistersForThemselves) {
+  std::string launcher = support::standardUserLauncherPath();
+  support::RunResult r = support::run({launcher, "-quiet", "-logfile", log, "-install"});
+  EXPECT_EQ(r.status, 1);
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), 4u) << logText();
+  EXPECT_EQ(lines[0], "Registering for the current user only.");
+  EXPECT_EQ(lines[1], "Running -install logic.");
+  EXPECT_EQ(lines[3], "Alert text:  ZarnoLaunch installed successfully!");
+  expectClassRows(HKCU, "Software\\Classes\\", game, launcher);
+  EXPECT_FALSE(regKeyExists(HKCR, ".zarnok"));
+  EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch"));
+
+  // And takes it back: the user's classes go, the refused machine's
+  // classes hold nothing to remove.
+  ::remove(log.c_str());
+  r = support::run({launcher, "-quiet", "-logfile", log, "-uninstall"});
+  EXPECT_EQ(r.status, 0) << logText();
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\.zarnok"));
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\MIME"));
 }
 
 TEST_F(Install, TheSuccessBoxIsShown) {
@@ -143,6 +192,94 @@ TEST_F(Install, AFailedRegistrationIsNotASuccess) {
             "ZarnoLaunch encountered an error:\n"
             "ZarnoLaunch could not register itself: writing \".zarnok\" failed (error 1016).\n");
   EXPECT_EQ(support::dumpRegistry(), before);
+}
+
+class Uninstall : public Install {
+ protected:
+  support::RunResult uninstall(const std::string &launcher = support::launcherPath()) {
+    ::remove(log.c_str());
+    return support::run({launcher, "-quiet", "-logfile", log, "-uninstall"});
+  }
+};
+
+TEST_F(Uninstall, LeavesTheRegistryAsItWasAndCanBeRepeated) {
+  // The machine's MIME database, which Windows fills with other types.
+  ASSERT_EQ(regWriteString(HKCR, "MIME\\Database\\Content Type\\application/x-other", "Extension",
+                           ".other"),
+            0);
+  std::string before = support::dumpRegistry();
+  install();
+  ASSERT_NE(support::dumpRegistry(), before);
+  for (int round = 0; round < 2; ++round) {
+    support::RunResult r = uninstall();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"Running -uninstall logic.",
+                                                     "Alert title: [ZarnoLaunch]",
+                                                     "Alert text:  ZarnoLaunch uninstalled successfully!"}));
+    EXPECT_EQ(support::dumpRegistry(), before) << "round " << round;
+  }
+}
+
+TEST_F(Uninstall, TakesBackNavigatorsEntriesButNotTheViewerList) {
+  std::string self = support::launcherPath();
+  ASSERT_EQ(regWriteString(HKCU, viewers, "TYPE0", "text/plain"), 0);
+  install();
+  ASSERT_EQ(read(HKCU, viewers, "TYPE1"), "application/zarnolaunch");
+  EXPECT_EQ(uninstall().status, 0);
+  EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator\\Suffixes", "application/zarnolaunch"),
+            "<none>");
+  EXPECT_EQ(read(HKCU, viewers, "application/zarnolaunch"), "<none>");
+  EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications",
+                 self.c_str()),
+            "<none>");
+  // A hole in the numbered list would hide every entry after it.
+  EXPECT_EQ(read(HKCU, viewers, "TYPE0"), "text/plain");
+  EXPECT_EQ(read(HKCU, viewers, "TYPE1"), "application/zarnolaunch");
+}
+
+TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
+  // Another copy of the launcher, which exists, or one that is gone.
+  std::string otherCopy = "\"" + game + "\" \"%1\"";
+  std::string goneCopy = "\"" + support::joinPath(dir, "gone.exe") + "\" \"%1\"";
+  struct Case {
+    std::string extension, command;
+    bool typeStays;
+    std::string extensionAfter;
+  } cases[] = {
+      {"OtherProgram", "", false, "OtherProgram"},
+      {"ZarnoLaunch", otherCopy, true, "ZarnoLaunch"},
+      {"ZarnoLaunch", goneCopy, false, "<none>"},
+  };
+  for (const Case &c : cases) {
+    support::resetRegistry();
+    installGame();
+    ASSERT_EQ(regWriteString(HKCR, ".zarnok", nullptr, c.extension.c_str()), 0);
+    if (!c.command.empty()) {
+      ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr, c.command.c_str()), 0);
+    }
+    support::RunResult r = uninstall();
+    EXPECT_EQ(r.status, 0) << logText();
+    EXPECT_EQ(read(HKCR, ".zarnok", nullptr), c.extensionAfter) << c.command;
+    EXPECT_EQ(regKeyExists(HKCR, "ZarnoLaunch"), c.typeStays) << c.command;
+    EXPECT_EQ(logText().find("Another copy of ZarnoLaunch is registered") != std::string::npos,
+              c.typeStays);
+    // The game's own keys are never touched.
+    EXPECT_EQ(read(HKCR, "Zarnok\\shell\\open\\command", nullptr), "\"" + game + "\" \"%1\"");
+  }
+}
+
+TEST_F(Uninstall, AFailedRemovalIsNotASuccess) {
+  if (support::registryFilePath().empty()) GTEST_SKIP() << "needs the stand-in registry";
+  install();
+  // Large enough that no rewrite of the registry fits in one block.
+  ASSERT_EQ(regWriteString(HKCR, "Zarnok", "Padding", std::string(4000, 'p').c_str()), 0);
+  support::RunResult r = support::run(
+      {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", support::launcherPath(),
+       "-uninstall"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.errorOutput,
+            "ZarnoLaunch encountered an error:\n"
+            "ZarnoLaunch could not unregister itself: removing \"ZarnoLaunch\" failed (error 1016).\n");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The main job: a link file starts the game on the server it names.
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -70,6 +71,66 @@ TEST_F(Launch, UnusableValuesEndWithTheIllegalLine) {
     ::remove(log.c_str());
   }
   EXPECT_FALSE(support::waitForFile(record, 300));
+}
+
+TEST_F(Launch, ServerLinks) {
+  struct Case {
+    std::string before, link, after;  // before and after the link; blank-separated
+    int status;
+    std::string address;  // what the game gets; empty: not started
+    bool junk;
+    std::string alert;  // the error's text, when it ends with one
+  } cases[] = {
+      {"", "zarnolaunch://alpha.beta.gamma:7777", "", 0, "alpha.beta.gamma:7777", false, ""},
+      {"", "ZarnoLaunch://a.b.c:1/", "", 0, "a.b.c:1", true, ""},
+      {"", "zarnolaunch://a.b.c:7777%22%20-x", "", 0, "a.b.c:7777", true, ""},
+      {"", "ZARNOLAUNCH:a.b.c:2", "", 0, "a.b.c:2", false, ""},
+      {"-launch", "zarnolaunch://a.b.c:3", "", 0, "", false, ""},
+      {"", "zarnolaunch://a.b", "", 1, "", false, "Illegal server link:\n\tzarnolaunch://a.b\n"},
+      {"", "zarnolaunch://" + std::string(5000, 'a') + ".b.c", "", 1, "", false, "Illegal server link:"},
+      {"", "zarnolaunch://a.b.c:1", "-logfile x.log", 1, "", false,
+       "A server link must be the last argument:\n\tzarnolaunch://a.b.c:1\n"},
+      {"", "zarnolaunch://a.b.c:1\"", "-install", 1, "", false,
+       "A server link must be the last argument:"},
+  };
+  auto words = [](const std::string &text) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < text.size();) {
+      size_t end = std::min(text.find(' ', i), text.size());
+      out.push_back(text.substr(i, end - i));
+      i = end + 1;
+    }
+    return out;
+  };
+  for (const Case &c : cases) {
+    ::remove(record.c_str());
+    ::remove(log.c_str());
+    std::vector<std::string> args = {"-quiet", "-logfile", log};
+    for (const std::string &w : words(c.before)) args.push_back(w);
+    args.push_back(c.link);
+    for (const std::string &w : words(c.after)) args.push_back(w);
+    support::RunResult r = support::runLauncher(args, dir);
+    EXPECT_EQ(r.status, c.status) << c.link;
+    std::string text = logText();
+    if (c.address.empty()) {
+      EXPECT_FALSE(support::waitForFile(record, c.status == 0 ? 300 : 0)) << c.link;
+    } else {
+      EXPECT_EQ(gameArguments(), std::vector<std::string>{c.address}) << c.link;
+      EXPECT_NE(text.find("path to Zarnok: \"" + game + "\"\nserver link: \"" + c.link + "\"\n"),
+                std::string::npos)
+          << text;
+    }
+    EXPECT_EQ(text.find("Server line had some junk on it--the clean version is \"" + c.address + "\""
+                        "\n") != std::string::npos,
+              c.junk)
+        << text;
+    if (!c.alert.empty()) {
+      EXPECT_NE(text.find("Alert text:  " + c.alert), std::string::npos) << text;
+    }
+    // Nothing after a link is acted on: no second log, no registration.
+    EXPECT_FALSE(support::fileExists(support::joinPath(dir, "x.log")));
+    EXPECT_FALSE(regKeyExists(HKCR, ".zarnok"));
+  }
 }
 
 TEST_F(Launch, ADirectoryAsLinkFileHasNoServer) {

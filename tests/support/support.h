@@ -13,6 +13,9 @@ namespace support {
 // are built beside it.
 std::string programDir();
 std::string launcherPath();
+// A test build of the launcher that meets the registry as a standard user
+// does on Windows: writes through HKEY_CLASSES_ROOT are refused.
+std::string standardUserLauncherPath();
 std::string fakeGamePath();
 
 // A new empty directory, removed again at the end of the test program.

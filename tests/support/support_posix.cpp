@@ -21,6 +21,7 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "zarnolaunch"); }
+std::string standardUserLauncherPath() { return joinPath(programDir(), "zarnolaunch-standard-user"); }
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo"); }
 
 const char *lineEnd() { return "\n"; }

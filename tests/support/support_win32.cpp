@@ -14,6 +14,9 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "ZarnoLaunch.exe"); }
+std::string standardUserLauncherPath() {
+  return joinPath(programDir(), "ZarnoLaunch-standard-user.exe");
+}
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo.exe"); }
 
 const char *lineEnd() { return "\r\n"; }
@@ -85,7 +88,9 @@ static const struct {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "ZarnoLaunch"},
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Zarnok"},
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/zarnolaunch"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/x-other"},
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Netscape"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Classes\\MIME"},
 };
 
 void resetRegistry() {

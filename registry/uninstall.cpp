@@ -1,0 +1,96 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "registry/registration.h"
+#include "registry/registry.h"
+#include "report/report.h"
+
+// Removals that find nothing to remove are no failure: a second
+// "-uninstall", or one after a partial "-install", has nothing to do.
+static void noteRemoval(long error, const char *what) {
+  if (error != PLAT_ERROR_FILE_NOT_FOUND) noteFailure(error, what);
+}
+
+// Whether a registered open command is this launcher's, or names a program
+// that is gone, and so may be removed.  The path is compared the way Windows
+// compares file names, without regard to ASCII case.
+static bool removableCommand(const char *command, const char *self) {
+  size_t length = strlen(command);
+  char *copy = (char *)malloc(length + 1);
+  if (!copy) return false;
+  memcpy(copy, command, length + 1);
+  const char *program = commandProgram(copy);
+  bool removable = (self[0] && platCompareNoCase(program, self) == 0) || !platFileExists(program);
+  free(copy);
+  return removable;
+}
+
+// Removes the class entries at one place.  Another copy's registration, one
+// whose open command names another launcher that exists, is left whole: its
+// file type, the extension that points to it, and the content type.
+static void removeClasses(const ClassesPlace *place, const char *self) {
+  char key[300];
+  char *command = regReadString(place->root,
+                                classKey(place, "ZarnoLaunch\\shell\\open\\command", key, sizeof key),
+                                nullptr);
+  if (command && !removableCommand(command, self)) {
+    logPrintf("Another copy of ZarnoLaunch is registered; leaving it: \"%s\"", command);
+    free(command);
+    return;
+  }
+  free(command);
+  classKey(place, "ZarnoLaunch", key, sizeof key);
+  noteRemoval(regDeleteTree(place->root, key), key);
+
+  // The extension is ours only while it points to our file type; the key
+  // itself goes only when nothing else (Explorer's lists, say) is left in it.
+  classKey(place, ".zarnok", key, sizeof key);
+  char *type = regReadString(place->root, key, nullptr);
+  if (type && platCompareNoCase(type, "ZarnoLaunch") == 0) {
+    noteRemoval(regDeleteValue(place->root, key, nullptr), key);
+    if (regKeyIsEmpty(place->root, key)) noteRemoval(platRegDeleteKey(place->root, key), key);
+  }
+  free(type);
+
+  classKey(place, mimeKey, key, sizeof key);
+  noteRemoval(regDeleteTree(place->root, key), key);
+  // In the user's own classes "-install" made the content type's parents,
+  // and they go again once empty.  The machine's MIME database is Windows'
+  // own, even where it happens to be empty, as in a new Wine prefix.
+  if (place != &userClasses) return;
+  static const char *const parents[] = {"MIME\\Database\\Content Type", "MIME\\Database", "MIME"};
+  for (const char *parent : parents) {
+    classKey(place, parent, key, sizeof key);
+    if (!regKeyIsEmpty(place->root, key)) break;
+    noteRemoval(platRegDeleteKey(place->root, key), key);
+  }
+}
+
+// Navigator's helper entries that name this launcher.  The numbered viewer
+// list keeps its TYPEn entry: Navigator reads the list up to the first
+// missing number, so a hole would hide every entry after it.
+static void removeNavigator(const char *self) {
+  char *suffix = regReadString(HKCU, navigatorSuffixes, contentType);
+  if (suffix && strcmp(suffix, "zarnok") == 0)
+    noteRemoval(regDeleteValue(HKCU, navigatorSuffixes, contentType), navigatorSuffixes);
+  free(suffix);
+  if (!self[0]) return;
+  char *viewer = regReadString(HKCU, navigatorViewers, contentType);
+  if (viewer && platCompareNoCase(viewer, self) == 0)
+    noteRemoval(regDeleteValue(HKCU, navigatorViewers, contentType), navigatorViewers);
+  free(viewer);
+  noteRemoval(regDeleteValue(HKCU, navigatorTrusted, self), navigatorTrusted);
+}
+
+void uninstall(void) {
+  logPrintf("Running -uninstall logic.");
+  const char *self = modulePath();
+  // The user's own classes first: until they are gone, Windows shows them
+  // through HKEY_CLASSES_ROOT in place of the machine's.
+  removeClasses(&userClasses, self);
+  removeClasses(&machineClasses, self);
+  if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
+  const char *what = nullptr;
+  noteRemoval(platDesktopUninstall(self, noteLine, &what), what ? what : "");
+  reportFirstFailure("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld).");
+}
