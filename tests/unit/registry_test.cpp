@@ -92,4 +92,29 @@ TEST_F(RegistryAccess, SecondRootIsSeparate) {
   EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator\\Viewers", "type0"), "a/b");
 }
 
+TEST_F(RegistryAccess, Deletion) {
+  const char *top = "ZarnoLaunch\\UnitTest";
+  for (const char *key : {"ZarnoLaunch\\UnitTest\\a\\deep", "ZarnoLaunch\\UnitTest\\b"})
+    ASSERT_EQ(regWriteString(HKCR, key, "v", "1"), 0);
+  ASSERT_EQ(regWriteString(HKCR, top, nullptr, "default"), 0);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "beside", "stays"), 0);
+  // A key with subkeys is refused, as Windows refuses it.
+  EXPECT_EQ(platRegDeleteKey(HKCR, top), PLAT_ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(regKeyIsEmpty(HKCR, top));
+
+  EXPECT_EQ(regDeleteValue(HKCR, top, nullptr), 0);
+  EXPECT_EQ(read(HKCR, top, nullptr), "<none>");
+  EXPECT_EQ(regDeleteValue(HKCR, top, nullptr), PLAT_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(regDeleteTree(HKCR, top), 0);
+  EXPECT_FALSE(regKeyExists(HKCR, top));
+  EXPECT_EQ(read(HKCR, "ZarnoLaunch", "beside"), "stays");
+  EXPECT_EQ(regDeleteTree(HKCR, top), PLAT_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platRegDeleteKey(HKCR, top), PLAT_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(regDeleteValue(HKCR, "ZarnoLaunch", "absent"), PLAT_ERROR_FILE_NOT_FOUND);
+
+  ASSERT_EQ(regDeleteValue(HKCR, "ZarnoLaunch", "beside"), 0);
+  EXPECT_TRUE(regKeyIsEmpty(HKCR, "ZarnoLaunch"));
+  EXPECT_FALSE(regKeyIsEmpty(HKCR, "ZarnoLaunch\\Missing"));
+}
+
 }  // namespace
