@@ -18,8 +18,16 @@ else()
   set(ZARNO_TEST_PROPS "")
 endif()
 
+if(WIN32)
+  # Test programs speak UTF-8 through the narrow calls, as the launcher does,
+  # so that they can make and hand over paths in any script.
+  file(WRITE ${CMAKE_BINARY_DIR}/test-manifest.rc
+       "1 24 \"${CMAKE_SOURCE_DIR}/resources/zarnolaunch.manifest\"\n")
+  set(ZARNO_TEST_RESOURCES ${CMAKE_BINARY_DIR}/test-manifest.rc)
+endif()
+
 function(zarno_test_program name)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} ${ARGN} ${ZARNO_TEST_RESOURCES})
   target_link_libraries(${name} PRIVATE zarno ${ZARNO_GTEST})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   if(WIN32)

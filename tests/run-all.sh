@@ -21,6 +21,8 @@ have make || packages+=(make)
 have g++ || packages+=(g++)
 have clang++ || packages+=(clang)
 have_pkg libclang-rt-14-dev || packages+=(libclang-rt-14-dev)
+# The leak check's suppression names a function: reports must be symbolized.
+have llvm-symbolizer || packages+=(llvm)
 have flock || packages+=(util-linux)
 [ -f /usr/include/gtest/gtest.h ] || packages+=(libgtest-dev)
 [ -d /usr/src/googletest/googletest ] || packages+=(googletest)

@@ -13,8 +13,18 @@ static HKEY toHkey(PlatKeyHandle key) { return (HKEY)key; }
 
 bool platFileExists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+// USER32 is loaded for the first message box, not at start-up: a launch
+// shows none, and under Wine loading USER32 cost a launch more time than
+// all of its own work.  If it cannot be loaded the box is not shown; the
+// message is in the log already, and the run ends as it would have.
 void platMessageBox(const char *text, const char *title, unsigned style) {
-  MessageBoxA(NULL, text, title, style);
+  typedef int(WINAPI * MessageBoxFn)(HWND, LPCSTR, LPCSTR, UINT);
+  static MessageBoxFn messageBox;
+  if (!messageBox) {
+    HMODULE user = LoadLibraryA("user32.dll");
+    if (user) messageBox = (MessageBoxFn)(void (*)(void))GetProcAddress(user, "MessageBoxA");
+  }
+  if (messageBox) messageBox(NULL, text, title, style);
 }
 
 unsigned long platIniRead(const char *section, const char *key, const char *def,

@@ -32,6 +32,24 @@ class LauncherTest : public testing::Test {
     return game;
   }
 
+  // A folder named in Cyrillic and CJK letters ("Сервер 日本", in UTF-8),
+  // as a player's user or download folder may be.
+  std::string foreignFolder() {
+    std::string folder = support::joinPath(
+        dir, "\xD0\xA1\xD0\xB5\xD1\x80\xD0\xB2\xD0\xB5\xD1\x80 \xE6\x97\xA5\xE6\x9C\xAC");
+    if (!support::fileExists(folder)) {
+      EXPECT_TRUE(support::makeDirectory(folder));
+    }
+    return folder;
+  }
+  // A copy of a program inside folder, under its own name.
+  static std::string copyInto(const std::string &program, const std::string &folder) {
+    std::string copy =
+        support::joinPath(folder, program.substr(program.find_last_of(support::pathSeparator()) + 1));
+    EXPECT_TRUE(support::copyProgram(program, copy));
+    return copy;
+  }
+
   std::string linkFile(const std::string &content, const std::string &name = "server.zarnok") {
     std::string path = support::joinPath(dir, name);
     EXPECT_TRUE(support::writeFile(path, content));
@@ -39,6 +57,11 @@ class LauncherTest : public testing::Test {
   }
   std::string serverFile(const std::string &server, const std::string &name = "server.zarnok") {
     return linkFile("[ZarnoLaunch]\r\nServer=" + server + "\r\n", name);
+  }
+  // The same in another folder: name is a full path.
+  static std::string serverFileAt(const std::string &server, const std::string &path) {
+    EXPECT_TRUE(support::writeFile(path, "[ZarnoLaunch]\r\nServer=" + server + "\r\n"));
+    return path;
   }
 
   // The log without its run header, one string a line.

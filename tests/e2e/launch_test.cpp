@@ -133,6 +133,25 @@ TEST_F(Launch, ServerLinks) {
   }
 }
 
+TEST_F(Launch, PathsInAnyScript) {
+  std::string folder = foreignFolder();
+  std::string gameThere = copyInto(game, folder);
+  installGame(gameThere);
+  std::string link = serverFileAt("a.b.c:1", support::joinPath(folder, "s.zarnok"));
+  std::string logThere = support::joinPath(folder, "launcher.log");
+  support::RunResult r = support::runLauncher({"-quiet", "-logfile", logThere, link});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"a.b.c:1"});
+  EXPECT_EQ(logLines(logThere), (std::vector<std::string>{
+                                    "path to Zarnok: \"" + gameThere + "\"",
+                                    ".zarnok filePath: \"" + link + "\"",
+                                    "Server set to \"a.b.c:1\"",
+                                    "launching this command line: \"\"" + gameThere + "\" a.b.c:1\"",
+                                }));
+  // The game's path, derived from its command, is remembered whole.
+  EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Path to Zarnok"), gameThere);
+}
+
 TEST_F(Launch, ADirectoryAsLinkFileHasNoServer) {
   support::RunResult r = launch(dir);
   EXPECT_EQ(r.status, 1);

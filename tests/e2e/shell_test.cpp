@@ -28,6 +28,18 @@ TEST_F(ShellOpen, LinkFilesAndServerLinksStartTheGame) {
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"shell.link.test:7778"});
 }
 
+TEST_F(ShellOpen, EverythingInAFolderNamedInAnotherScript) {
+  // The launcher, the game and the link file all in one such folder.
+  std::string folder = foreignFolder();
+  installGame(copyInto(support::fakeGamePath(), folder));
+  std::string launcher = copyInto(support::launcherPath(), folder);
+  ASSERT_EQ(support::run({launcher, "-quiet", "-install"}).status, 1);
+  EXPECT_EQ(read(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr),
+            "\"" + launcher + "\" \"%1\"");
+  open(serverFileAt("far.away.test:1", support::joinPath(folder, "s.zarnok")));
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"far.away.test:1"});
+}
+
 TEST_F(ShellOpen, ACraftedLinkStartsNothing) {
   // The link closes the quotes of "%1" and adds options after itself.
   std::string smuggled = support::joinPath(dir, "smuggled.log");
@@ -37,6 +49,20 @@ TEST_F(ShellOpen, ACraftedLinkStartsNothing) {
   if ((INT_PTR)result > 32) support::waitForFile(smuggled, 3000);
   EXPECT_FALSE(support::fileExists(smuggled));
   EXPECT_FALSE(support::waitForFile(record, 300));
+}
+
+// USER32 is loaded for the first message box only.  When it cannot be
+// loaded the box is not shown, but the log has the message and the run
+// ends as it would have.
+TEST_F(LauncherTest, WithoutUser32TheMessageStillReachesTheLog) {
+  // Wine's own switch: an empty override disables the DLL for that program.
+  const char overrides[] = "Software\\Wine\\AppDefaults\\ZarnoLaunch.exe\\DllOverrides";
+  ASSERT_EQ(regWriteString(HKCU, overrides, "user32", ""), 0);
+  support::RunResult r = support::runLauncher({"-logfile", log, serverFile("a.b.c:1")});
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\ZarnoLaunch.exe");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(logText().find("Alert text:  Zarnok is not properly installed!"), std::string::npos)
+      << logText();
 }
 
 }  // namespace

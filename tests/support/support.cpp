@@ -42,8 +42,10 @@ std::string makeTempDir() {
   return dir.string();
 }
 
+// Plain concatenation rather than std::filesystem, whose narrow strings are
+// not UTF-8 under Windows: paths in other scripts must come through whole.
 std::string joinPath(const std::string &dir, const std::string &name) {
-  return (fs::path(dir) / name).string();
+  return dir + pathSeparator() + name;
 }
 
 bool writeFile(const std::string &path, const std::string &bytes) {
@@ -64,9 +66,9 @@ std::string readFile(const std::string &path) {
   return text;
 }
 
-bool fileExists(const std::string &path) {
-  std::error_code error;
-  return fs::exists(fs::path(path), error);
+bool copyProgram(const std::string &from, const std::string &to) {
+  std::string bytes = readFile(from);
+  return !bytes.empty() && writeFile(to, bytes) && makeExecutable(to);
 }
 
 std::string normalise(const std::string &text) {

@@ -21,10 +21,17 @@ std::string fakeGamePath();
 // A new empty directory, removed again at the end of the test program.
 std::string makeTempDir();
 std::string joinPath(const std::string &dir, const std::string &name);
+char pathSeparator();
 
+// These take paths in any script: UTF-8 natively and, under Windows, in
+// test programs whose manifest makes UTF-8 their code page.
 bool writeFile(const std::string &path, const std::string &bytes);
 std::string readFile(const std::string &path);
 bool fileExists(const std::string &path);
+bool makeDirectory(const std::string &path);
+bool makeExecutable(const std::string &path);
+// A copy of a program, runnable at its new place.
+bool copyProgram(const std::string &from, const std::string &to);
 
 // The line end the launcher's log writes (text mode).
 const char *lineEnd();

@@ -25,6 +25,14 @@ std::string standardUserLauncherPath() { return joinPath(programDir(), "zarnolau
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo"); }
 
 const char *lineEnd() { return "\n"; }
+char pathSeparator() { return '/'; }
+
+bool fileExists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+bool makeDirectory(const std::string &path) { return mkdir(path.c_str(), 0755) == 0; }
+bool makeExecutable(const std::string &path) { return chmod(path.c_str(), 0755) == 0; }
 
 void setEnv(const std::string &name, const std::string &value) {
   setenv(name.c_str(), value.c_str(), 1);

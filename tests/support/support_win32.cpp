@@ -20,6 +20,13 @@ std::string standardUserLauncherPath() {
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo.exe"); }
 
 const char *lineEnd() { return "\r\n"; }
+char pathSeparator() { return '\\'; }
+
+bool fileExists(const std::string &path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+bool makeDirectory(const std::string &path) { return CreateDirectoryA(path.c_str(), NULL) != 0; }
+bool makeExecutable(const std::string &) { return true; }
 
 void setEnv(const std::string &name, const std::string &value) {
   SetEnvironmentVariableA(name.c_str(), value.c_str());
