@@ -1,3 +1,201 @@
+// Message boxes as dialogs on a Linux desktop.
+//
+// The launcher links no toolkit, so a box is a dialog program the desktop
+// already has: zenity (GTK), kdialog (KDE) or xmessage (plain X11, part of the
+// X utilities).  Each is started directly with posix_spawnp, the text and the
+// title as arguments of their own: no shell ever reads them.
 #include "platform/posix/dialog.h"
 
-bool showDialog(const char *, const char *, unsigned) { return false; }
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+typedef std::vector<std::string> Arguments;
+
+// The length of the valid UTF-8 sequence at p, or 0 when p does not start
+// one (a stray continuation byte, an overlong form, a surrogate, a code point
+// above U+10FFFF, or a sequence cut short by the terminating zero).
+size_t utf8Length(const unsigned char *p) {
+  unsigned char c = p[0];
+  if (c < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (p[1] < low || p[1] > high) return 0;
+  for (size_t i = 2; i < length; i++)
+    if ((p[i] & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+// zenity reads its options with GLib, which converts every string option to
+// UTF-8 and refuses to start at all on bytes that do not convert.  A link
+// file's line, shown in an error, may be in any encoding: each byte that does
+// not belong to a valid UTF-8 sequence becomes U+FFFD, as Qt shows it too.
+std::string validUtf8(const char *s) {
+  std::string out;
+  const unsigned char *p = (const unsigned char *)s;
+  while (*p) {
+    size_t length = utf8Length(p);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      p++;
+    } else {
+      out.append((const char *)p, length);
+      p += length;
+    }
+  }
+  return out;
+}
+
+// "--name=value" keeps a value that begins with '-' from being read as an
+// option.  --no-markup shows the text as it is: as Pango markup a '<' or '&'
+// from a link file would change or blank the message, and only markup goes
+// through zenity's backslash escapes.
+Arguments zenityArguments(const char *text, const char *title, bool error) {
+  return {"zenity", error ? "--error" : "--info", "--no-markup", "--title=" + validUtf8(title),
+          "--text=" + validUtf8(text)};
+}
+
+// kdialog reads "\n" in a message as a line break and "\\" as one backslash,
+// so every backslash is doubled (a registry key in a message keeps its own).
+// It also shows a message whose first line looks like HTML ("<b>", "&lt;") as
+// rich text, with no option against it; a zero-width space after each '<'
+// and '&' keeps that test from seeing a tag or an entity, and shows nothing.
+// The title is shown as given.  Both go in the "--name=value" form, so that
+// neither kdialog's parser nor Qt's own (which takes "-reverse", "-display")
+// can read a value that begins with '-' as an option.
+Arguments kdialogArguments(const char *text, const char *title, bool error) {
+  std::string message = error ? "--error=" : "--msgbox=";
+  for (const char *p = text; *p; p++) {
+    message += *p;
+    if (*p == '\\') message += '\\';
+    if (*p == '<' || *p == '&') message += "\xE2\x80\x8B";
+  }
+  return {"kdialog", std::string("--title=") + title, message};
+}
+
+// xmessage reads its options through the X toolkit, which looks at every
+// argument wherever it stands (it knows no "--") and takes any unique
+// abbreviation of an option: a message "-rv" or "-c" would be taken as an
+// option and leave none, and "-help" would print a usage and exit 0.  A
+// leading blank keeps the message from starting with '-' or '+'.  The value
+// after -title is taken whatever it is.  There is no icon to choose.  One OK
+// button, the default (Return presses it), whose value 0 is the exit status.
+Arguments xmessageArguments(const char *text, const char *title, bool) {
+  std::string message = text;
+  if (message[0] == '-' || message[0] == '+') message.insert(0, " ");
+  return {"xmessage", "-title", title, "-center", "-buttons", "OK:0", "-default", "OK", message};
+}
+
+struct DialogProgram {
+  bool x11Only;  // zenity and kdialog also run on Wayland; xmessage needs X
+  Arguments (*arguments)(const char *text, const char *title, bool error);
+};
+
+const DialogProgram zenity = {false, zenityArguments};
+const DialogProgram kdialog = {false, kdialogArguments};
+const DialogProgram xmessage = {true, xmessageArguments};
+
+bool isSet(const char *name) {
+  const char *value = getenv(name);
+  return value && value[0];
+}
+
+// XDG_CURRENT_DESKTOP lists the desktop's names, most specific first
+// ("ubuntu:GNOME").  A Qt desktop among them puts kdialog first; GNOME, the
+// other GTK desktops and a session that names none get zenity first.
+bool qtDesktop() {
+  static const char *const qtNames[] = {"KDE", "LXQt"};
+  const char *p = getenv("XDG_CURRENT_DESKTOP");
+  while (p && *p) {
+    size_t length = strcspn(p, ":");
+    for (const char *name : qtNames)
+      if (strlen(name) == length && strncasecmp(p, name, length) == 0) return true;
+    p += length;
+    if (*p == ':') p++;
+  }
+  return false;
+}
+
+enum Outcome { NOT_STARTED, CLOSED, FAILED };
+
+Outcome runDialog(const Arguments &args) {
+  std::vector<char *> argv;
+  for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+  argv.push_back(nullptr);
+
+  // The dialog gets no descriptor of the launcher's, above all not the log.
+  // Its standard streams are /dev/null: GTK's and Qt's own warnings would
+  // otherwise follow the message on the launcher's standard error, which is
+  // meant to say what the box said and nothing else.
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return NOT_STARTED;
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid;
+  int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return NOT_STARTED;
+
+  int status;
+  while (waitpid(pid, &status, 0) < 0) {
+    // ECHILD: SIGCHLD was left ignored by whoever started the launcher, and
+    // the dialog's status went with it once the dialog ended.
+    if (errno != EINTR) return FAILED;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? CLOSED : FAILED;
+}
+
+}  // namespace
+
+bool showDialog(const char *text, const char *title, unsigned style) {
+  bool x11 = isSet("DISPLAY");
+  if (!x11 && !isSet("WAYLAND_DISPLAY")) return false;
+  bool error = (style & 0xF0u) == 0x10u;  // the stop icon; the others show as information
+
+  const DialogProgram *order[] = {&zenity, &kdialog, &xmessage};
+  if (qtDesktop()) {
+    order[0] = &kdialog;
+    order[1] = &zenity;
+  }
+
+  // Only a program that cannot be started (not installed, not executable)
+  // makes way for the next.  Once one has started, its end decides, whatever
+  // it was, because an exit status cannot tell a dialog that never appeared
+  // from one the player saw and closed: zenity ends with 1 both when GTK
+  // cannot open the display and when the player presses Escape, and xmessage
+  // with 1 both on its own errors and when the window manager closes it.
+  // Trying the next program after a failure would show some messages twice.
+  // A message that no dialog showed is still on standard error.
+  for (const DialogProgram *program : order) {
+    if (program->x11Only && !x11) continue;
+    Outcome outcome = runDialog(program->arguments(text, title, error));
+    if (outcome != NOT_STARTED) return outcome == CLOSED;
+  }
+  return false;
+}

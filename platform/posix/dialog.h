@@ -2,8 +2,13 @@
 #ifndef ZARNOLAUNCH_POSIX_DIALOG_H
 #define ZARNOLAUNCH_POSIX_DIALOG_H
 
-// Shows the message in a dialog window and waits until it is closed.  False
-// when there is no display, no dialog program, or the program failed.
+// Shows the message in a dialog window (zenity, kdialog or xmessage, the
+// desktop's own kind first) and waits until it is closed.  style is the
+// message box's: 0x10 shows a stop icon, anything else an information icon.
+// True once a dialog program has shown it and ended normally; false when
+// there is no display, no dialog program, or the program failed.  Only a
+// program that cannot be started at all makes way for the next one (see
+// dialog.cpp), so a message is never shown twice.
 bool showDialog(const char *text, const char *title, unsigned style);
 
 #endif

@@ -1,6 +1,7 @@
 // The POSIX stand-in: the same launcher on Linux, with message boxes on
-// standard error, INI files read by the Windows rules, processes started
-// from a Windows-style command line, and a registry file (registry.cpp).
+// standard error and, on a desktop, as dialogs (dialog.cpp), INI files read
+// by the Windows rules, processes started from a Windows-style command line,
+// and a registry file (registry.cpp).
 #include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/posix/cmdline.h"
+#include "platform/posix/dialog.h"
 #include "platform/posix/ini.h"
 #include "platform/platform.h"
 #include "platform/posix/file.h"
@@ -25,9 +27,12 @@ bool platFileExists(const char *path) {
 }
 
 void platMessageBox(const char *text, const char *title, unsigned style) {
-  (void)style;
+  // Standard error first and always: a terminal or a session log keeps the
+  // message whether or not a dialog can be shown, and it is there before the
+  // dialog waits for the player.
   fprintf(stderr, "%s\n%s\n", title, text);
   fflush(stderr);
+  showDialog(text, title, style);
 }
 
 bool platModulePath(char *buf, unsigned long size) {
