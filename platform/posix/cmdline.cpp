@@ -14,15 +14,16 @@ std::vector<std::string> splitCommandLine(const char *p) {
 
   while (blank(*p)) ++p;
   if (!*p) return args;
-  std::string program;
+  const char *start = p + (*p == '"');
+  const char *end = start;
   if (*p == '"') {
-    ++p;
-    while (*p && *p != '"') program += *p++;
-    if (*p) ++p;
+    while (*end && *end != '"') ++end;
+    p = *end ? end + 1 : end;
   } else {
-    while (*p && !blank(*p)) program += *p++;
+    while (*end && !blank(*end)) ++end;
+    p = end;
   }
-  args.push_back(program);
+  args.emplace_back(start, (size_t)(end - start));
 
   for (;;) {
     while (blank(*p)) ++p;
@@ -48,7 +49,9 @@ std::vector<std::string> splitCommandLine(const char *p) {
           ++p;
         }
       } else {
-        arg += *p++;
+        const char *run = p;  // up to the next character with a meaning
+        while (*p && *p != '\\' && *p != '"' && (quoted || !blank(*p))) ++p;
+        arg.append(run, (size_t)(p - run));
       }
     }
     args.push_back(arg);

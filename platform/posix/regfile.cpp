@@ -49,13 +49,15 @@ RegKey *regFindKey(RegFile &file, const std::string &fullPath) {
 }
 
 RegKey &regMakeKey(RegFile &file, const std::string &fullPath) {
-  if (RegKey *found = regFindKey(file, fullPath)) return *found;
+  std::string key = lowered(fullPath);
+  auto it = file.byPath.find(key);
+  if (it != file.byPath.end()) return file.keys[it->second];
   // Parents are made explicit, as a registry export shows them; the roots
   // themselves always exist and get no section of their own.
   size_t slash = fullPath.rfind('\\');
   if (slash != std::string::npos && fullPath.find('\\') < slash)
     regMakeKey(file, fullPath.substr(0, slash));
-  file.byPath.emplace(lowered(fullPath), file.keys.size());
+  file.byPath.emplace(std::move(key), file.keys.size());
   file.keys.push_back(RegKey{fullPath, {}, {}});
   return file.keys.back();
 }
@@ -67,13 +69,12 @@ const RegValue *regFindValue(const RegKey &key, const std::string &name) {
 
 bool regSetValue(RegKey &key, const std::string &name, unsigned long type,
                  const std::string &data) {
-  auto it = key.byName.find(lowered(name));
-  if (it == key.byName.end()) {
-    key.byName.emplace(lowered(name), key.values.size());
+  auto found = key.byName.emplace(lowered(name), key.values.size());
+  if (found.second) {
     key.values.push_back(RegValue{name, type, data});
     return true;
   }
-  RegValue &v = key.values[it->second];
+  RegValue &v = key.values[found.first->second];
   if (v.type == type && v.data == data) return false;
   v.type = type;
   v.data = data;
@@ -131,8 +132,12 @@ static bool readQuoted(const char *&p, const char *end, std::string &out) {
   while (p < end && *p != '"') {
     if (*p == '\\') {
       if (++p >= end) return false;
+      out += *p++;
+      continue;
     }
-    out += *p++;
+    const char *run = p;
+    while (p < end && *p != '"' && *p != '\\') ++p;
+    out.append(run, (size_t)(p - run));
   }
   if (p >= end) return false;
   ++p;
@@ -199,10 +204,11 @@ static bool readData(const char *p, const char *end, RegValue &value) {
   return false;
 }
 
-static bool isRootName(const std::string &name) {
+// The root's name as the launcher spells it, for any spelling of it.
+static const char *rootNamed(const std::string &name) {
   for (const auto &r : roots)
-    if (platCompareNoCase(r.name, name.c_str()) == 0) return true;
-  return false;
+    if (platCompareNoCase(r.name, name.c_str()) == 0) return r.name;
+  return nullptr;
 }
 
 bool regParse(const char *data, size_t length, RegFile &out) {
@@ -247,13 +253,9 @@ bool regParse(const char *data, size_t length, RegFile &out) {
       if (e[-1] != ']' || e - b < 3 || b[1] == '-') return false;
       std::string inner(b + 1, (size_t)(e - b - 2));
       size_t slash = inner.find('\\');
-      std::string root = inner.substr(0, slash);
-      if (!isRootName(root)) return false;
-      // The root is spelled the one way the launcher looks it up.
-      for (const auto &r : roots)
-        if (platCompareNoCase(r.name, root.c_str()) == 0) root = r.name;
-      std::string rest = slash == std::string::npos ? "" : inner.substr(slash + 1);
-      current = &regMakeKey(out, regFullPath(root.c_str(), rest.c_str()));
+      const char *root = rootNamed(inner.substr(0, slash));
+      if (!root) return false;
+      current = &regMakeKey(out, regFullPath(root, slash == std::string::npos ? "" : &inner[slash + 1]));
       continue;
     }
     if (!current) return false;
