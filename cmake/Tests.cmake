@@ -52,7 +52,8 @@ if(NOT WIN32)
     tests/unit/ini_test.cpp
     tests/unit/cmdline_test.cpp
     tests/unit/regfile_test.cpp
-    tests/unit/registry_file_test.cpp)
+    tests/unit/registry_file_test.cpp
+    tests/unit/desktop_text_test.cpp)
 endif()
 zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
 add_test(NAME unit_tests COMMAND unit_tests)

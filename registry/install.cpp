@@ -31,18 +31,26 @@ const char *classKey(const ClassesPlace *place, const char *key, char *buf, size
 }
 
 static long firstError = PLAT_OK;
-static char firstErrorKey[300];
+static const char *firstErrorKey = "";
 
+// what may be a caller's buffer, and a desktop file's path may be long: the
+// name is kept whole, on the heap, until the run ends.
 void noteFailure(long error, const char *what) {
   if (error != PLAT_OK && firstError == PLAT_OK) {
     firstError = error;
-    snprintf(firstErrorKey, sizeof firstErrorKey, "%s", what);
+    size_t length = strlen(what);
+    char *copy = (char *)malloc(length + 1);
+    if (copy) {
+      memcpy(copy, what, length + 1);
+      firstErrorKey = copy;
+    }
   }
 }
 
 void reportFirstFailure(const char *format) {
   if (firstError == PLAT_OK) return;
-  char message[600];
+  // The message is only shown; a name too long for it is cut, not lost.
+  char message[4096];
   snprintf(message, sizeof message, format, firstErrorKey, firstError);
   fatal(message, nullptr, STYLE_ERROR);
 }
@@ -146,7 +154,8 @@ void install(void) {
 
   if (self[0]) {
     const char *what = nullptr;
-    noteFailure(platDesktopInstall(self, noteLine, &what), what ? what : "");
+    long error = platDesktopInstall(self, noteLine, &what);  // sets what
+    noteFailure(error, what ? what : "");
   }
 
   reportFirstFailure("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld).");

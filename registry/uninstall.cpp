@@ -91,6 +91,7 @@ void uninstall(void) {
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
   const char *what = nullptr;
-  noteRemoval(platDesktopUninstall(self, noteLine, &what), what ? what : "");
+  long error = platDesktopUninstall(self, noteLine, &what);  // sets what
+  noteRemoval(error, what ? what : "");
   reportFirstFailure("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld).");
 }

@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
 """Draws the launcher's icon: a yellow "Z" with an arrow on a blue disc,
-32x32 pixels in 16 colours, written as a Windows .ico file.
+32x32 pixels in 16 colours, written as a Windows .ico file and as the PNG
+that the Linux launcher installs for the desktop (the build turns the
+committed PNG into a byte array, so the launcher carries it).
 
-    python3 resources/make-icon.py resources/zarnolaunch.ico
+    python3 resources/make-icon.py resources/zarnolaunch.ico resources/zarnolaunch.png
+
+Each path is written in the format its ending names.  Only the standard
+library is used, so that any Python 3 redraws both.
 """
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, as (blue, green, red, 0).
 PALETTE = [
@@ -36,7 +42,7 @@ def pixel(x, y):
     return NAVY if r2 > 11 * 11 else BLUE, True
 
 
-def main(path):
+def write_ico(path):
     xor_rows, and_rows = [], []
     for y in range(31, -1, -1):  # bottom-up
         xor, mask = bytearray(), 0
@@ -58,5 +64,34 @@ def main(path):
         f.write(header + entry + image)
 
 
+def png_chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data
+            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def write_png(path):
+    """The same pixels as 8-bit RGBA, top-down; transparent outside the disc."""
+    rows = bytearray()
+    for y in range(32):
+        rows.append(0)  # filter type: none
+        for x in range(32):
+            index, opaque = pixel(x, y)
+            blue, green, red = PALETTE[index]
+            rows += bytes((red, green, blue, 255 if opaque else 0))
+    header = struct.pack(">IIBBBBB", 32, 32, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
+                + png_chunk(b"IDAT", zlib.compress(bytes(rows), 9))
+                + png_chunk(b"IEND", b""))
+
+
+def main(paths):
+    for path in paths:
+        if path.lower().endswith(".png"):
+            write_png(path)
+        else:
+            write_ico(path)
+
+
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "zarnolaunch.ico")
+    main(sys.argv[1:] or ["zarnolaunch.ico", "zarnolaunch.png"])

@@ -1,16 +1,349 @@
-// The Linux desktop's side of "-install" and "-uninstall".
-#include "platform/platform.h"
+// The Linux desktop's side of "-install" and "-uninstall": the freedesktop
+// registration of the file type and the "zarnolaunch:" URL scheme, for the
+// current user only, so that no root is needed:
+//
+//   $XDG_DATA_HOME/mime/packages/zarnolaunch.xml   application/zarnolaunch, *.zarnok
+//   $XDG_DATA_HOME/applications/zarnolaunch.desktop   the desktop entry
+//   $XDG_DATA_HOME/icons/hicolor/32x32/apps/zarnolaunch.png
+//   $XDG_DATA_HOME/zarnolaunch/zarnolaunch   a symlink to the launcher, only
+//                                            when its own path needs quoting
+//   $XDG_CONFIG_HOME/mimeapps.list   [Default Applications] for both types
+//
+// (XDG_DATA_HOME defaults to ~/.local/share, XDG_CONFIG_HOME to ~/.config.)
+// After writing, update-mime-database and update-desktop-database bring the
+// desktop's caches up to date.  Every file is written to a temporary file
+// beside it and renamed into place, so a crash leaves the old file or the new
+// one, never part of one: mimeapps.list holds other programs' settings too.
+// Launchers of ours serialise on a lock of $XDG_CONFIG_HOME, so that an
+// "-install" and an "-uninstall" at once cannot mix their edits.
+//
+// The symlink: Debian 12's xdg-open (xdg-utils 1.1.3) splits Exec at blanks
+// and runs the first word through `which`, so it cannot run a quoted program
+// such as "/home/me/My Games/zarnolaunch", however correctly quoted.  A
+// launcher under such a path is named in Exec through a symlink under
+// $XDG_DATA_HOME, whose path needs no quoting, and every opener runs it.
+// Only when that path needs quoting too does Exec quote the launcher's own
+// path, by the specification's rules; gio and other GLib openers still run
+// it (unless it holds a "%"), and the log says that xdg-open cannot.
+//
+// "-uninstall" removes what "-install" wrote, and from mimeapps.list only
+// our desktop file's name.  Like the registry's file type, the desktop entry
+// may be another copy's: when its TryExec (or, lacking one, its Exec) names
+// another launcher that exists, everything is left to that copy and a line
+// is logged.  Paths are compared ignoring ASCII case, as the registry does.
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-long platDesktopInstall(const char *self, PlatNote note, const char **what) {
-  (void)self;
-  (void)note;
-  (void)what;
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/desktop.h"
+#include "platform/posix/error.h"
+#include "platform/posix/file.h"
+
+extern char **environ;
+
+namespace {
+
+const char mimePackageText[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+    "  <mime-type type=\"application/zarnolaunch\">\n"
+    "    <comment>Zarnok server link</comment>\n"
+    "    <sub-class-of type=\"text/plain\"/>\n"
+    "    <glob pattern=\"*.zarnok\"/>\n"
+    "  </mime-type>\n"
+    "</mime-info>\n";
+
+struct Places {
+  std::string configHome, mimeDir, mimePackage, applicationsDir, desktopEntry, icon, linkDir, link,
+      mimeapps;
+};
+
+// The first failure of a run, for the report.
+struct Outcome {
+  long error = PLAT_OK;
+  std::string what;
+};
+
+void fail(Outcome &outcome, long error, const std::string &what) {
+  if (error != PLAT_OK && outcome.error == PLAT_OK) {
+    outcome.error = error;
+    outcome.what = what;
+  }
+}
+
+long finish(const Outcome &outcome, const char **what) {
+  // The caller reports the name after this returns, up to the exit.
+  static std::string &failed = *new std::string;
+  if (outcome.error != PLAT_OK) {
+    failed = outcome.what;
+    *what = failed.c_str();
+  }
+  return outcome.error;
+}
+
+void noteLine(PlatNote note, const std::string &line) {
+  if (note) note(line.c_str());
+}
+
+// A base directory: its variable, or the default under HOME.  The Base
+// Directory Specification has a relative value ignored.
+bool baseDirectory(const char *variable, const char *underHome, std::string &dir) {
+  const char *value = getenv(variable);
+  const char *home = getenv("HOME");
+  if (value && value[0] == '/')
+    dir = value;
+  else if (home && home[0] == '/')
+    dir = std::string(home) + underHome;
+  else
+    return false;
+  return true;
+}
+
+// False, with the failure kept, when there is no home to register in.
+bool findPlaces(Places &p, Outcome &outcome) {
+  std::string data;
+  if (!baseDirectory("XDG_DATA_HOME", "/.local/share", data)) {
+    fail(outcome, PLAT_ERROR_PATH_NOT_FOUND, "~/.local/share");
+    return false;
+  }
+  if (!baseDirectory("XDG_CONFIG_HOME", "/.config", p.configHome)) {
+    fail(outcome, PLAT_ERROR_PATH_NOT_FOUND, "~/.config");
+    return false;
+  }
+  p.mimeDir = data + "/mime";
+  p.mimePackage = p.mimeDir + "/packages/zarnolaunch.xml";
+  p.applicationsDir = data + "/applications";
+  p.desktopEntry = p.applicationsDir + "/" + desktopFileId;
+  p.icon = data + "/icons/hicolor/32x32/apps/zarnolaunch.png";
+  p.linkDir = data + "/zarnolaunch";
+  p.link = p.linkDir + "/zarnolaunch";
+  p.mimeapps = p.configHome + "/mimeapps.list";
+  return true;
+}
+
+// New directories are private (0700), as the Base Directory Specification
+// asks of the ones it names; new files get 0644.
+long writeFileAtomically(const std::string &path, const void *bytes, size_t size) {
+  long error = makeDirectories(directoryOf(path));
+  if (error != PLAT_OK) return error;
+  return replaceFile(path, bytes, size, 0644, nullptr);
+}
+
+long writeFileAtomically(const std::string &path, const std::string &text) {
+  return writeFileAtomically(path, text.data(), text.size());
+}
+
+// Removing what is not there is no failure, nor is a path that runs through
+// a file: nothing of ours can be under it.
+long removeFile(const std::string &path, bool *removed = nullptr) {
+  if (unlink(path.c_str()) == 0) {
+    if (removed) *removed = true;
+    return PLAT_OK;
+  }
+  return errno == ENOENT || errno == ENOTDIR ? PLAT_OK : errorFromErrno(errno);
+}
+
+// Runs one of the desktop's database tools on a folder and waits for it.  It
+// gets no descriptor of ours but standard input and output on /dev/null and
+// its standard error on a pipe, whose first line goes into the note when it
+// fails.  The files are in place either way, and the desktop's own run of
+// the tool picks them up: a missing or failing tool is noted, no error.
+void runTool(const char *tool, const std::string &dir, PlatNote note) {
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    noteLine(note, std::string(tool) + " could not be started: " + strerror(errno) + ".");
+    return;
+  }
+  posix_spawn_file_actions_t actions;
+  int error = posix_spawn_file_actions_init(&actions);
+  if (error == 0) {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    std::string folder = dir;
+    char *argv[] = {const_cast<char *>(tool), &folder[0], nullptr};
+    pid_t pid;
+    error = posix_spawnp(&pid, tool, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (error == 0) {
+      std::string output;
+      char chunk[4096];
+      for (;;) {
+        ssize_t n = read(pipeFds[0], chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (output.size() < 4096) output.append(chunk, (size_t)n);
+      }
+      close(pipeFds[0]);
+      int status = 0;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+      std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                          : "signal " + std::to_string(WTERMSIG(status));
+      std::string first = output.substr(0, output.find('\n'));
+      noteLine(note, std::string(tool) + " \"" + dir + "\" failed (" + how + ")" +
+                         (first.empty() ? "." : ": " + first));
+      return;
+    }
+  } else {
+    close(pipeFds[1]);
+  }
+  close(pipeFds[0]);
+  noteLine(note, std::string(tool) + " could not be started (" + strerror(error) +
+                     "); the desktop's files are written and take effect when it next runs.");
+}
+
+bool samePath(const std::string &a, const std::string &b) {
+  return platCompareNoCase(a.c_str(), b.c_str()) == 0;
+}
+
+// Whether the launcher named as an entry's or a link's owner is this one (or
+// reaches it through a link), or is gone; either way it may be removed.
+bool removableOwner(const std::string &owner, const char *self) {
+  if (samePath(owner, self) || !platFileExists(owner.c_str())) return true;
+  char *real = realpath(owner.c_str(), nullptr);
+  bool same = real && samePath(real, self);
+  free(real);
+  return same;
+}
+
+// Points the link at self.  A new link is made beside it and renamed into
+// place, so there is always one.
+long placeLink(const std::string &link, const char *self) {
+  long error = makeDirectories(directoryOf(link));
+  if (error != PLAT_OK) return error;
+  std::string temp = link + "." + std::to_string(getpid());
+  unlink(temp.c_str());  // left by a crashed run of the same number
+  if (symlink(self, temp.c_str()) != 0) return errorFromErrno(errno);
+  if (rename(temp.c_str(), link.c_str()) != 0) {
+    int saved = errno;
+    unlink(temp.c_str());
+    return errorFromErrno(saved);
+  }
   return PLAT_OK;
 }
 
+// Our link goes when it points at this launcher or at nothing.
+long removeLink(const Places &p, const char *self) {
+  struct stat st;
+  if (lstat(p.link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return PLAT_OK;
+  char target[4096];
+  ssize_t n = readlink(p.link.c_str(), target, sizeof target);
+  if (n <= 0 || (size_t)n >= sizeof target) return PLAT_OK;
+  if (!removableOwner(std::string(target, (size_t)n), self)) return PLAT_OK;
+  long error = removeFile(p.link);
+  rmdir(p.linkDir.c_str());  // only if nothing else is in it
+  return error;
+}
+
+// Reads mimeapps.list, edits it, and replaces it if that changed anything.
+// A mimeapps.list that is a symlink (into a repository of dotfiles, say)
+// stays one: the file it points to is replaced.  An edit that leaves nothing
+// removes the file, unless it is reached through such a link.
+template <typename Edit>
+long editMimeapps(const std::string &path, Edit edit) {
+  std::string file = path;
+  struct stat st;
+  bool linked = lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  if (char *real = linked ? realpath(path.c_str(), nullptr) : nullptr) {
+    file = real;
+    free(real);
+  }
+  std::string text;
+  if (!readRegularFile(file.c_str(), text)) {
+    if (errno == EINVAL) return PLAT_ERROR_ACCESS_DENIED;  // a directory, say
+    if (errno != ENOENT && errno != ENOTDIR) return errorFromErrno(errno);
+    text.clear();
+  }
+  std::string edited = edit(text);
+  if (edited == text) return PLAT_OK;
+  if (edited.empty() && !linked) return removeFile(file);
+  return writeFileAtomically(file, edited);
+}
+
+}  // namespace
+
+long platDesktopInstall(const char *self, PlatNote note, const char **what) {
+  Places p;
+  Outcome outcome;
+  if (!findPlaces(p, outcome)) return finish(outcome, what);
+  int lock = makeDirectories(p.configHome) == PLAT_OK ? lockDirectory(p.configHome) : -1;
+
+  long error = writeFileAtomically(p.mimePackage, std::string(mimePackageText));
+  fail(outcome, error, p.mimePackage);
+  if (error == PLAT_OK) runTool("update-mime-database", p.mimeDir, note);
+
+  fail(outcome, writeFileAtomically(p.icon, desktopIconPng, desktopIconPngSize), p.icon);
+
+  std::string program = self;
+  if (!desktopPlainPath(self)) {
+    if (desktopPlainPath(p.link)) {
+      error = placeLink(p.link, self);
+      fail(outcome, error, p.link);
+      if (error == PLAT_OK) program = p.link;
+    } else {
+      // GLib (2.74) looks for the program before it undoes "%%", so a "%"
+      // in the path defeats it too.
+      std::string who = strchr(self, '%') ? "neither xdg-open nor gio can run it"
+                                          : "xdg-open of xdg-utils 1.1.3 cannot run it, gio can";
+      noteLine(note, "The desktop entry has to quote the launcher's path \"" + std::string(self) +
+                         "\" in Exec; " + who + ".");
+    }
+  }
+  error = writeFileAtomically(p.desktopEntry, desktopEntryText(self, program));
+  fail(outcome, error, p.desktopEntry);
+  // The default handler is set only once there is an entry to name.
+  if (error == PLAT_OK) {
+    runTool("update-desktop-database", p.applicationsDir, note);
+    fail(outcome, editMimeapps(p.mimeapps, [](const std::string &text) {
+           return mimeappsSetDefaults(text, desktopFileId, desktopTypes());
+         }), p.mimeapps);
+  }
+
+  unlockDirectory(lock);
+  return finish(outcome, what);
+}
+
 long platDesktopUninstall(const char *self, PlatNote note, const char **what) {
-  (void)self;
-  (void)note;
-  (void)what;
-  return PLAT_OK;
+  Places p;
+  Outcome outcome;
+  if (!findPlaces(p, outcome)) return finish(outcome, what);
+  int lock = lockDirectory(p.configHome);
+
+  std::string entry;
+  if (readRegularFile(p.desktopEntry.c_str(), entry)) {
+    std::string owner = desktopEntryValue(entry, "TryExec");
+    if (owner.empty()) owner = desktopExecProgram(desktopEntryValue(entry, "Exec"));
+    if (!removableOwner(owner, self)) {
+      noteLine(note, "Another copy of ZarnoLaunch is registered with the desktop; leaving it: \"" +
+                         owner + "\" (" + p.desktopEntry + ")");
+      unlockDirectory(lock);
+      return PLAT_OK;
+    }
+  }
+
+  bool removed = false;
+  fail(outcome, removeFile(p.desktopEntry, &removed), p.desktopEntry);
+  if (removed) runTool("update-desktop-database", p.applicationsDir, note);
+  fail(outcome, removeLink(p, self), p.link);
+  fail(outcome, removeFile(p.icon), p.icon);
+  removed = false;
+  fail(outcome, removeFile(p.mimePackage, &removed), p.mimePackage);
+  if (removed) runTool("update-mime-database", p.mimeDir, note);
+  fail(outcome, editMimeapps(p.mimeapps, [](const std::string &text) {
+         return mimeappsRemove(text, desktopFileId);
+       }), p.mimeapps);
+
+  unlockDirectory(lock);
+  return finish(outcome, what);
 }

@@ -1,6 +1,11 @@
-// File reading shared by the stand-in's INI reader and registry.
+// File handling shared by the stand-in's INI reader, registry and desktop
+// registration.  Errors are Win32 codes (error.h), as everywhere behind
+// platform.h.
 #ifndef ZARNOLAUNCH_POSIX_FILE_H
 #define ZARNOLAUNCH_POSIX_FILE_H
+
+#include <stddef.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -8,5 +13,24 @@
 // opened or read, or is not a regular file; opening never blocks, so a FIFO
 // or a device is refused rather than waited on.
 bool readRegularFile(const char *path, std::string &text);
+
+// The directory part of a path: "." when there is none.
+std::string directoryOf(const std::string &path);
+
+// Makes dir and whatever parents are missing, private to the user (0700).
+long makeDirectories(const std::string &dir);
+
+// Replaces the file whole: the bytes go to a temporary file beside it, which
+// is flushed to disk and renamed over it, and the rename is flushed too.  A
+// crash at any point leaves the old file or the new one, never part of one.
+// An existing file keeps its permissions; a new one gets mode.  written, when
+// given, receives the new file's status.
+long replaceFile(const std::string &path, const void *bytes, size_t size, mode_t mode,
+                 struct stat *written);
+
+// An exclusive lock on a directory, held until unlockDirectory; -1 (errno
+// set) when it cannot be had.
+int lockDirectory(const std::string &dir);
+void unlockDirectory(int fd);
 
 #endif

@@ -46,31 +46,6 @@ bool platModulePath(char *buf, unsigned long size) {
   return true;
 }
 
-bool readRegularFile(const char *path, std::string &text) {
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0;
-  if (ok && !S_ISREG(st.st_mode)) {
-    errno = EINVAL;
-    ok = false;
-  }
-  while (ok) {
-    char chunk[65536];
-    ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n > 0)
-      text.append(chunk, (size_t)n);
-    else if (n == 0)
-      break;
-    else if (errno != EINTR)
-      ok = false;
-  }
-  int saved = errno;
-  close(fd);
-  errno = saved;
-  return ok;
-}
-
 unsigned long platIniRead(const char *section, const char *key, const char *def,
                           char *buf, unsigned long size, const char *path) {
   // Only a regular file is read: a link file that names a FIFO or a device

@@ -16,13 +16,13 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/error.h"
 #include "platform/posix/file.h"
 #include "platform/posix/regfile.h"
 
@@ -63,55 +63,25 @@ struct Cache {
   bool broken = false;  // the file exists but is no registry we can read
   long brokenError = PLAT_OK;
   RegFile contents;
-} cache;
-
-long errorFromErrno(int e) {
-  switch (e) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return PLAT_ERROR_ACCESS_DENIED;
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-    case ENAMETOOLONG:
-      return PLAT_ERROR_PATH_NOT_FOUND;
-    case ENOSPC:
-    case EDQUOT:
-      return PLAT_ERROR_DISK_FULL;
-    case ENOMEM:
-      return PLAT_ERROR_OUTOFMEMORY;
-    default:
-      return PLAT_ERROR_REGISTRY_IO_FAILED;
-  }
-}
+};
+// Never destroyed: freeing the parsed registry at exit is work for nothing.
+Cache &cache = *new Cache;
 
 // Looked up on every call: cheap next to the stat that follows, and a test
 // process may point it elsewhere between cases.
 std::string registryFile() {
-  std::string path;
   const char *explicitPath = getenv("ZARNOLAUNCH_REGISTRY");
+  if (explicitPath && *explicitPath) return explicitPath;
   const char *config = getenv("XDG_CONFIG_HOME");
+  if (config && *config) return std::string(config) + "/zarnolaunch/registry.reg";
   const char *home = getenv("HOME");
-  if (explicitPath && *explicitPath)
-    path = explicitPath;
-  else if (config && *config)
-    path = std::string(config) + "/zarnolaunch/registry.reg";
-  else if (home && *home)
-    path = std::string(home) + "/.config/zarnolaunch/registry.reg";
-  else
-    path = ".config/zarnolaunch/registry.reg";
-  return path;
+  if (home && *home) return std::string(home) + "/.config/zarnolaunch/registry.reg";
+  return ".config/zarnolaunch/registry.reg";
 }
 
-std::string directoryOf(const std::string &path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Brings the cache up to date with the file.  A missing file is an empty
+// Brings the cache up to date with the file.  Opening a key does this;
+// reading through the open key uses what the open found, as one launcher
+// call opens, reads and closes without anything between.  A missing file is an empty
 // registry; anything else that cannot be read or parsed marks it broken.
 void refresh() {
   std::string path = registryFile();
@@ -151,65 +121,24 @@ void refresh() {
   }
 }
 
-long makeDirectories(const std::string &dir) {
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PLAT_OK : PLAT_ERROR_PATH_NOT_FOUND;
-  if (errno != ENOENT) return errorFromErrno(errno);
-  std::string parent = directoryOf(dir);
-  if (parent != dir) {
-    long error = makeDirectories(parent);
-    if (error != PLAT_OK) return error;
-  }
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errorFromErrno(errno);
-  return PLAT_OK;
-}
-
-bool writeAll(int fd, const std::string &text) {
-  const char *p = text.data();
-  size_t left = text.size();
-  while (left) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= (size_t)n;
-  }
-  return true;
+// For reads through an open key; see refresh.
+void loadOnce() {
+  if (!cache.loaded) refresh();
 }
 
 // Replaces the file with the cache's contents.  Called with the lock held.
-long replaceFile(const std::string &path) {
+long writeCache(const std::string &path) {
   std::string text = regSerialize(cache.contents);
-  std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) return errorFromErrno(errno);
-  struct stat old;
-  mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
-  bool ok = fchmod(fd, mode) == 0 && writeAll(fd, text) && fsync(fd) == 0;
-  int saved = errno;
   struct stat written;
-  if (ok && fstat(fd, &written) != 0) ok = false, saved = errno;
-  if (close(fd) != 0 && ok) ok = false, saved = errno;
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, saved = errno;
-  if (!ok) {
-    unlink(temp.c_str());
-    return errorFromErrno(saved);
-  }
-  // The rename must reach the disk too, or a crash could bring back the old
-  // directory entry after this launcher had reported success.
-  int dirFd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
-  cache.stamp = stampOf(written);
-  return PLAT_OK;
+  long error = replaceFile(path, text.data(), text.size(), 0600, &written);
+  if (error == PLAT_OK) cache.stamp = stampOf(written);
+  return error;
 }
 
 bool usableName(const std::string &s) {
-  return s.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
+  for (char c : s)
+    if (c == '\n' || c == '\r' || c == '\0') return false;
+  return true;
 }
 
 // Read-modify-write under the directory lock.  change returns whether it
@@ -221,24 +150,16 @@ long modify(Change change) {
   std::string dir = directoryOf(path);
   long error = makeDirectories(dir);
   if (error != PLAT_OK) return error;
-  int lockFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int lockFd = lockDirectory(dir);
   if (lockFd < 0) return errorFromErrno(errno);
-  while (flock(lockFd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      error = errorFromErrno(errno);
-      close(lockFd);
-      return error;
-    }
-  }
   refresh();
   if (cache.broken) {
     error = cache.brokenError == PLAT_OK ? PLAT_ERROR_BADDB : cache.brokenError;
   } else if (change(cache.contents)) {
-    error = replaceFile(path);
+    error = writeCache(path);
     if (error != PLAT_OK) cache = Cache();  // what is on disk is what counts
   }
-  flock(lockFd, LOCK_UN);
-  close(lockFd);
+  unlockDirectory(lockFd);
   return error;
 }
 
@@ -296,7 +217,7 @@ long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) 
 
 long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
                        unsigned char *data, unsigned long *size) {
-  refresh();
+  loadOnce();
   RegKey *found = regFindKey(cache.contents, key->fullPath);
   const RegValue *value = found ? regFindValue(*found, name ? name : "") : nullptr;
   if (!value) return PLAT_ERROR_FILE_NOT_FOUND;
@@ -329,7 +250,7 @@ long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
 void platRegCloseKey(PlatKeyHandle key) { delete key; }
 
 long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned long size) {
-  refresh();
+  loadOnce();
   std::vector<std::string> names = regSubkeyNames(cache.contents, key->fullPath);
   if (index >= names.size()) return PLAT_ERROR_NO_MORE_ITEMS;
   const std::string &found = names[index];
@@ -339,7 +260,7 @@ long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned
 }
 
 long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned long *values) {
-  refresh();
+  loadOnce();
   const RegKey *found = regFindKey(cache.contents, key->fullPath);
   *subkeys = (unsigned long)regSubkeyNames(cache.contents, key->fullPath).size();
   *values = found ? (unsigned long)found->values.size() : 0;

@@ -1,2 +1,281 @@
 // The Linux desktop: "-install" and "-uninstall" with the freedesktop tools.
+// xdg-open runs in its generic mode, which only needs a display to be named;
+// gio needs no display at all.  Each test has XDG folders of its own.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "e2e/fixture.h"
+#include "platform/posix/desktop.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char success[] = "Alert text:  ZarnoLaunch installed successfully!";
+
+class Desktop : public LauncherTest {
+ protected:
+  std::string data, config, entry, package, icon, link, mimeapps, links;
+  struct Saved {
+    std::string name;
+    bool set;
+    std::string value;
+  };
+  std::vector<Saved> saved;
+
+  void SetUp() override {
+    LauncherTest::SetUp();
+    std::string home = support::makeTempDir();
+    data = home + "/share";
+    config = home + "/config";
+    entry = data + "/applications/zarnolaunch.desktop";
+    package = data + "/mime/packages/zarnolaunch.xml";
+    icon = data + "/icons/hicolor/32x32/apps/zarnolaunch.png";
+    link = data + "/zarnolaunch/zarnolaunch";
+    mimeapps = config + "/mimeapps.list";
+    setEnv("XDG_DATA_HOME", data);
+    setEnv("XDG_CONFIG_HOME", config);
+    setEnv("XDG_CURRENT_DESKTOP", "X-Generic");
+    setEnv("DISPLAY", ":0");
+    installGame();
+    links = dir + "/server links";
+    fs::create_directory(links);
+  }
+  void TearDown() override {
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+      if (it->set)
+        support::setEnv(it->name, it->value);
+      else
+        support::unsetEnv(it->name);
+    }
+    LauncherTest::TearDown();
+  }
+  void setEnv(const std::string &name, const std::string &value) {
+    const char *old = getenv(name.c_str());
+    saved.push_back({name, old != nullptr, old ? old : ""});
+    support::setEnv(name, value);
+  }
+
+  // "-install" or "-uninstall" by a launcher, with a fresh log.
+  support::RunResult registration(const std::string &option,
+                                  const std::string &launcher = support::launcherPath()) {
+    ::remove(log.c_str());
+    return support::run({launcher, "-quiet", "-logfile", log, option});
+  }
+  // "-install" that logs nothing but the notes given: every tool ran.
+  void install(const std::string &launcher, const std::vector<std::string> &notes = {}) {
+    EXPECT_EQ(registration("-install", launcher).status, 1);
+    std::vector<std::string> expected{"Running -install logic."};
+    expected.insert(expected.end(), notes.begin(), notes.end());
+    expected.insert(expected.end(), {"Alert title: [ZarnokLaunch]", success});
+    EXPECT_EQ(logLines(), expected);
+  }
+
+  // A command's status, with its standard output and error together.
+  static support::RunResult tool(std::vector<std::string> argv) {
+    argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$@\" 1>&2", "sh"});
+    return support::run(argv);
+  }
+
+  // A copy of the launcher in a new folder of that name.
+  static std::string launcherIn(const std::string &name) {
+    std::string folder = support::joinPath(support::makeTempDir(), name);
+    fs::create_directory(folder);
+    fs::copy_file(support::launcherPath(), folder + "/zarnolaunch");
+    return folder + "/zarnolaunch";
+  }
+
+  std::string query(const std::vector<std::string> &args) {
+    std::vector<std::string> argv{"xdg-mime", "query"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    support::RunResult r = tool(argv);
+    EXPECT_EQ(r.status, 0) << r.errorOutput;
+    return r.errorOutput;
+  }
+};
+
+TEST_F(Desktop, OpensServerFilesAndLinks) {
+  const std::vector<std::string> xdgOpen{"xdg-open"}, gioOpen{"gio", "open"};
+  std::string file = links + "/alpha.zarnok";
+  ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=alpha.beta.gamma:7777\n"));
+  std::string quoted = launcherIn("say \"hi\" $HOME `id` \\ 'x'");
+  struct Case {
+    std::string launcher, dataHome;
+    bool throughLink;
+    std::vector<std::vector<std::string>> openers;
+    std::vector<std::string> notes;
+  } cases[] = {
+      {support::launcherPath(), data, false, {xdgOpen, gioOpen}, {}},
+      {launcherIn("Zarno Launch"), data, true, {xdgOpen, gioOpen}, {}},
+      // Neither the launcher's path nor the link's would pass unquoted: gio
+      // runs the quoted path, xdg-open 1.1.3 cannot, and the log says so.
+      {quoted, support::makeTempDir() + "/data home", false, {gioOpen},
+       {"The desktop entry has to quote the launcher's path \"" + quoted +
+        "\" in Exec; xdg-open of xdg-utils 1.1.3 cannot run it, gio can."}},
+  };
+  for (const Case &c : cases) {
+    setEnv("XDG_DATA_HOME", c.dataHome);
+    std::string entryHere = c.dataHome + "/applications/zarnolaunch.desktop";
+    install(c.launcher, c.notes);
+    std::string text = support::readFile(entryHere);
+    EXPECT_EQ(desktopEntryValue(text, "TryExec"), c.launcher);
+    std::string program = desktopExecProgram(desktopEntryValue(text, "Exec"));
+    EXPECT_EQ(program, c.throughLink ? c.dataHome + "/zarnolaunch/zarnolaunch" : c.launcher);
+    if (c.throughLink) {
+      EXPECT_EQ(fs::read_symlink(program), c.launcher);
+    }
+    support::RunResult r = tool({"desktop-file-validate", entryHere});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.errorOutput, "");
+
+    // The file in a folder with a blank in its name, and a link; the game
+    // starts on each one's server, whichever opens it.
+    const std::pair<std::string, std::string> targets[] = {
+        {file, "alpha.beta.gamma:7777"},
+        {"zarnolaunch://delta.epsilon.zeta:1234/", "delta.epsilon.zeta:1234"}};
+    for (const std::vector<std::string> &opener : c.openers) {
+      for (const auto &target : targets) {
+        ::remove(record.c_str());
+        std::vector<std::string> argv = opener;
+        argv.push_back(target.first);
+        r = tool(argv);
+        EXPECT_EQ(r.status, 0) << opener[0] << " " << target.first << ": " << r.errorOutput;
+        EXPECT_EQ(gameArguments(), std::vector<std::string>{target.second})
+            << c.launcher << ": " << opener[0] << " " << target.first;
+      }
+    }
+  }
+}
+
+TEST_F(Desktop, TheDesktopToolsSeeTheRegistration) {
+  const std::string others = "# set by hand\n[Default Applications]\ntext/plain=editor.desktop;\n\n"
+                             "[Added Associations]\ntext/plain=editor.desktop;viewer.desktop;\n";
+  // Kept with the user's other settings, and linked into place.
+  std::string kept = dir + "/mimeapps.list";
+  ASSERT_TRUE(support::writeFile(kept, others));
+  ASSERT_TRUE(fs::create_directories(config));
+  fs::create_symlink(kept, mimeapps);
+  install(support::launcherPath());
+  EXPECT_TRUE(fs::is_symlink(mimeapps));
+  std::string file = links + "/beta.zarnok";
+  ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=a.b.c\n"));
+  EXPECT_EQ(query({"filetype", file}), "application/zarnolaunch\n");
+  EXPECT_EQ(query({"default", "application/zarnolaunch"}), "zarnolaunch.desktop\n");
+  EXPECT_EQ(query({"default", "x-scheme-handler/zarnolaunch"}), "zarnolaunch.desktop\n");
+  EXPECT_EQ(support::readFile(kept),
+            "# set by hand\n[Default Applications]\n"
+            "application/zarnolaunch=zarnolaunch.desktop;\n"
+            "x-scheme-handler/zarnolaunch=zarnolaunch.desktop;\n"
+            "text/plain=editor.desktop;\n\n"
+            "[Added Associations]\ntext/plain=editor.desktop;viewer.desktop;\n");
+  // The icon is the launcher's PNG, 32 by 32.
+  std::string png = support::readFile(icon);
+  ASSERT_EQ(png, std::string((const char *)desktopIconPng, desktopIconPngSize));
+  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x20\0\0\0\x20", 8));
+}
+
+TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
+  const std::string others = "[Default Applications]\ntext/plain=editor.desktop;\n\n"
+                             "[Added Associations]\napplication/zarnolaunch=viewer.desktop;\n";
+  ASSERT_TRUE(fs::create_directories(config));
+  ASSERT_TRUE(support::writeFile(mimeapps, others));
+  std::string launcher = launcherIn("Zarno Launch");  // with the link
+  install(launcher);
+  // What a file manager's "Open With" would add.
+  std::string text = support::readFile(mimeapps), added = "application/zarnolaunch=viewer.desktop;";
+  text.replace(text.find(added), added.size(), added + "zarnolaunch.desktop;");
+  ASSERT_TRUE(support::writeFile(mimeapps, text));
+
+  support::RunResult r = registration("-uninstall", launcher);
+  EXPECT_EQ(r.status, 0) << logText();
+  EXPECT_EQ(support::readFile(mimeapps), others);
+  for (const std::string &path : {entry, package, icon, link})
+    EXPECT_FALSE(support::fileExists(path) || fs::is_symlink(path)) << path;
+  std::string file = links + "/gamma.zarnok";
+  ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=a.b.c\n"));
+  EXPECT_EQ(query({"filetype", file}), "text/plain\n");
+  EXPECT_EQ(query({"default", "application/zarnolaunch"}), "");
+  EXPECT_EQ(query({"default", "x-scheme-handler/zarnolaunch"}), "");
+  // A second run has nothing left to do.
+  EXPECT_EQ(registration("-uninstall", launcher).status, 0);
+  EXPECT_EQ(support::readFile(mimeapps), others);
+}
+
+TEST_F(Desktop, AnotherCopysRegistrationIsLeftWhileItExists) {
+  std::string other = launcherIn("Zarno Launch");
+  install(other);
+  std::string before = support::readFile(mimeapps);
+  EXPECT_EQ(registration("-uninstall").status, 0);
+  EXPECT_NE(logText().find("Another copy of ZarnoLaunch is registered with the desktop; leaving it: \"" +
+                           other + "\""),
+            std::string::npos)
+      << logText();
+  EXPECT_TRUE(support::fileExists(entry));
+  EXPECT_TRUE(support::fileExists(package));
+  EXPECT_EQ(fs::read_symlink(link), other);
+  EXPECT_EQ(support::readFile(mimeapps), before);
+
+  // Once that copy is gone, its registration is stale, and goes.
+  fs::remove(other);
+  EXPECT_EQ(registration("-uninstall").status, 0);
+  EXPECT_FALSE(support::fileExists(entry));
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_FALSE(support::fileExists(mimeapps));  // it held nothing but ours
+  EXPECT_EQ(query({"default", "application/zarnolaunch"}), "");
+}
+
+TEST_F(Desktop, AFileThatCannotBeWrittenOrRemovedIsNamed) {
+  std::string blocker = dir + "/a file";
+  ASSERT_TRUE(support::writeFile(blocker, "x"));
+  struct Case {
+    std::string option, dataHome, directoryAt, named, message;
+  } cases[] = {
+      {"-install", blocker + "/share", "", blocker + "/share/mime/packages/zarnolaunch.xml",
+       "register itself: writing \"%s\" failed (error 3)"},
+      {"-install", data, mimeapps, mimeapps, "register itself: writing \"%s\" failed (error 5)"},
+      {"-install", data, entry, entry, "register itself: writing \"%s\" failed (error 5)"},
+      {"-uninstall", data, entry + "/x", entry, "unregister itself: removing \"%s\" failed (error 5)"},
+  };
+  for (const Case &c : cases) {
+    support::setEnv("XDG_DATA_HOME", c.dataHome);
+    if (!c.directoryAt.empty()) {
+      ASSERT_TRUE(fs::create_directories(c.directoryAt));
+    }
+    // Quiet: with a display named, a box would try to open a window.
+    EXPECT_EQ(registration(c.option).status, 1) << c.named;
+    std::string message = c.message;
+    message.replace(message.find("%s"), 2, c.named);
+    EXPECT_NE(logText().find("Alert text:  ZarnoLaunch could not " + message + ".\n"), std::string::npos)
+        << logText();
+    fs::remove_all(data);
+    fs::remove_all(config);
+  }
+}
+
+TEST_F(Desktop, MissingOrFailingToolsAreOnlyLogged) {
+  // No tool on the PATH at all; then update-mime-database failing for real,
+  // on a directory where it writes its cache.
+  std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+  setEnv("PATH", support::makeTempDir());
+  const std::string missing = " could not be started (No such file or directory); the desktop's "
+                              "files are written and take effect when it next runs.";
+  install(support::launcherPath(),
+          {"update-mime-database" + missing, "update-desktop-database" + missing});
+  support::setEnv("PATH", oldPath);
+  for (const std::string &file : {entry, package, icon, mimeapps}) EXPECT_TRUE(support::fileExists(file)) << file;
+
+  ASSERT_TRUE(fs::create_directories(data + "/mime/mime.cache.new"));
+  registration("-install");
+  std::vector<std::string> lines = logLines();
+  ASSERT_EQ(lines.size(), 4u) << logText();
+  EXPECT_EQ(lines[1].rfind("update-mime-database \"" + data + "/mime\" failed (exit status 1)", 0), 0u)
+      << lines[1];
+  EXPECT_EQ(lines[3], success);
+}
+
+}  // namespace

@@ -177,21 +177,31 @@ TEST_F(Install, WithoutTheGameOnlyTheFirstStepsAreDone) {
   EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch\\shell"));
 }
 
-TEST_F(Install, AFailedRegistrationIsNotASuccess) {
+TEST_F(Install, AFailedWriteIsNotASuccess) {
   if (support::registryFilePath().empty()) GTEST_SKIP() << "needs the stand-in registry";
-  // The registry can be read but not written: no file may grow past one
-  // block, and the registry is larger than that.
-  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", game.c_str()), 0);
-  ASSERT_EQ(regWriteString(HKCR, "Zarnok", "Padding", std::string(4000, 'p').c_str()), 0);
-  std::string before = support::dumpRegistry();
-  support::RunResult r = support::run(
-      {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", support::launcherPath(),
-       "-install"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errorOutput,
-            "ZarnoLaunch encountered an error:\n"
-            "ZarnoLaunch could not register itself: writing \".zarnok\" failed (error 1016).\n");
-  EXPECT_EQ(support::dumpRegistry(), before);
+  struct Case {
+    const char *option;
+    bool installedBefore;
+    std::string message;
+  } cases[] = {
+      {"-install", false, "could not register itself: writing \".zarnok\" failed (error 1016)."},
+      {"-uninstall", true, "could not unregister itself: removing \"ZarnoLaunch\" failed (error 1016)."},
+  };
+  for (const Case &c : cases) {
+    support::resetRegistry();
+    installGame();
+    if (c.installedBefore) install();
+    ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", game.c_str()), 0);
+    // The registry can be read but not written: no file may grow past one
+    // block, and the registry is larger than that.
+    ASSERT_EQ(regWriteString(HKCR, "Zarnok", "Padding", std::string(4000, 'p').c_str()), 0);
+    std::string before = support::dumpRegistry();
+    support::RunResult r = support::run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"",
+                                         support::launcherPath(), c.option});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errorOutput, "ZarnoLaunch encountered an error:\nZarnoLaunch " + c.message + "\n");
+    EXPECT_EQ(support::dumpRegistry(), before) << c.option;
+  }
 }
 
 class Uninstall : public Install {
@@ -266,20 +276,6 @@ TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
     // The game's own keys are never touched.
     EXPECT_EQ(read(HKCR, "Zarnok\\shell\\open\\command", nullptr), "\"" + game + "\" \"%1\"");
   }
-}
-
-TEST_F(Uninstall, AFailedRemovalIsNotASuccess) {
-  if (support::registryFilePath().empty()) GTEST_SKIP() << "needs the stand-in registry";
-  install();
-  // Large enough that no rewrite of the registry fits in one block.
-  ASSERT_EQ(regWriteString(HKCR, "Zarnok", "Padding", std::string(4000, 'p').c_str()), 0);
-  support::RunResult r = support::run(
-      {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", support::launcherPath(),
-       "-uninstall"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errorOutput,
-            "ZarnoLaunch encountered an error:\n"
-            "ZarnoLaunch could not unregister itself: removing \"ZarnoLaunch\" failed (error 1016).\n");
 }
 
 }  // namespace

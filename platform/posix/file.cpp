@@ -1,0 +1,113 @@
+#include "platform/posix/file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "platform/posix/error.h"
+
+bool readRegularFile(const char *path, std::string &text) {
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  if (ok && !S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    ok = false;
+  }
+  while (ok) {
+    char chunk[65536];
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0)
+      text.append(chunk, (size_t)n);
+    else if (n == 0)
+      break;
+    else if (errno != EINTR)
+      ok = false;
+  }
+  int saved = errno;
+  close(fd);
+  errno = saved;
+  return ok;
+}
+
+std::string directoryOf(const std::string &path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+long makeDirectories(const std::string &dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PLAT_OK : PLAT_ERROR_PATH_NOT_FOUND;
+  if (errno != ENOENT) return errorFromErrno(errno);
+  std::string parent = directoryOf(dir);
+  if (parent != dir) {
+    long error = makeDirectories(parent);
+    if (error != PLAT_OK) return error;
+  }
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errorFromErrno(errno);
+  return PLAT_OK;
+}
+
+static bool writeAll(int fd, const char *p, size_t left) {
+  while (left) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= (size_t)n;
+  }
+  return true;
+}
+
+long replaceFile(const std::string &path, const void *bytes, size_t size, mode_t mode,
+                 struct stat *written) {
+  std::string temp = path + ".XXXXXX";
+  int fd = mkostemp(&temp[0], O_CLOEXEC);
+  if (fd < 0) return errorFromErrno(errno);
+  struct stat old;
+  if (stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+  bool ok = fchmod(fd, mode) == 0 && writeAll(fd, (const char *)bytes, size) && fsync(fd) == 0;
+  int saved = errno;
+  if (ok && written && fstat(fd, written) != 0) ok = false, saved = errno;
+  if (close(fd) != 0 && ok) ok = false, saved = errno;
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, saved = errno;
+  if (!ok) {
+    unlink(temp.c_str());
+    return errorFromErrno(saved);
+  }
+  // The rename must reach the disk too, or a crash could bring back the old
+  // directory entry after the caller had reported success.
+  int dirFd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+  return PLAT_OK;
+}
+
+int lockDirectory(const std::string &dir) {
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return -1;
+    }
+  }
+  return fd;
+}
+
+void unlockDirectory(int fd) {
+  if (fd < 0) return;
+  flock(fd, LOCK_UN);
+  close(fd);
+}
