@@ -93,22 +93,25 @@ std::vector<std::string> regSubkeyNames(const RegFile &file, const std::string &
   return names;
 }
 
-bool regEraseKey(RegFile &file, const std::string &fullPath) {
-  auto it = file.byPath.find(lowered(fullPath));
-  if (it == file.byPath.end()) return false;
-  file.keys.erase(file.keys.begin() + (std::ptrdiff_t)it->second);
-  file.byPath.clear();
-  for (size_t i = 0; i < file.keys.size(); ++i) file.byPath.emplace(lowered(file.keys[i].path), i);
+// Keys and values alike: a vector in file order, and an index by lowered
+// name, renumbered after the removal.
+template <typename Item>
+static bool eraseNamed(std::vector<Item> &items, std::unordered_map<std::string, size_t> &index,
+                       const std::string &name, std::string Item::*nameOf) {
+  auto it = index.find(lowered(name));
+  if (it == index.end()) return false;
+  items.erase(items.begin() + (std::ptrdiff_t)it->second);
+  index.clear();
+  for (size_t i = 0; i < items.size(); ++i) index.emplace(lowered(items[i].*nameOf), i);
   return true;
 }
 
+bool regEraseKey(RegFile &file, const std::string &fullPath) {
+  return eraseNamed(file.keys, file.byPath, fullPath, &RegKey::path);
+}
+
 bool regEraseValue(RegKey &key, const std::string &name) {
-  auto it = key.byName.find(lowered(name));
-  if (it == key.byName.end()) return false;
-  key.values.erase(key.values.begin() + (std::ptrdiff_t)it->second);
-  key.byName.clear();
-  for (size_t i = 0; i < key.values.size(); ++i) key.byName.emplace(lowered(key.values[i].name), i);
-  return true;
+  return eraseNamed(key.values, key.byName, name, &RegValue::name);
 }
 
 // ---- reading ----------------------------------------------------------------
