@@ -23,7 +23,7 @@
 // launcher under such a path is named in Exec through a symlink under
 // $XDG_DATA_HOME, whose path needs no quoting, and every opener runs it.
 // Only when that path needs quoting too does Exec quote the launcher's own
-// path, by the specification's rules; gio and other GLib openers still run
+// path, by the desktop entry quoting rules; gio and other GLib openers run
 // it (unless it holds a "%"), and the log says that xdg-open cannot.
 //
 // "-uninstall" removes what "-install" wrote, and from mimeapps.list only
@@ -92,8 +92,8 @@ void noteLine(PlatNote note, const std::string &line) {
   if (note) note(line.c_str());
 }
 
-// A base directory: its variable, or the default under HOME.  The Base
-// Directory Specification has a relative value ignored.
+// A base directory: its variable, or the default under HOME.  A relative
+// value is ignored, as freedesktop's base directory rules have it.
 bool baseDirectory(const char *variable, const char *underHome, std::string &dir) {
   const char *value = getenv(variable);
   const char *home = getenv("HOME");
@@ -128,8 +128,8 @@ bool findPlaces(Places &p, Outcome &outcome) {
   return true;
 }
 
-// New directories are private (0700), as the Base Directory Specification
-// asks of the ones it names; new files get 0644.
+// New directories are private (0700), as freedesktop's base directory rules
+// ask of the ones they name; new files get 0644.
 long writeFileAtomically(const std::string &path, const void *bytes, size_t size) {
   long error = makeDirectories(directoryOf(path));
   if (error != PLAT_OK) return error;

@@ -29,7 +29,7 @@ bool desktopPlainPath(const std::string &path);
 std::string desktopEscapeString(const std::string &value);
 std::string desktopUnescapeString(const std::string &value);
 
-// One Exec argument by the Desktop Entry Specification's rules: in double
+// One Exec argument by the freedesktop desktop entry rules: in double
 // quotes when it holds a reserved character, with '"', '`', '$' and '\'
 // escaped inside the quotes; "%" doubled either way.  The result still needs
 // desktopEscapeString to go into the file.

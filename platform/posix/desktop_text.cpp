@@ -102,7 +102,7 @@ bool isOneOf(const std::string &key, const std::vector<std::string> &types) {
 
 bool desktopPlainPath(const std::string &path) {
   // Letters and digits (UTF-8 ones too) and "/._-+,@:=": none of them is
-  // reserved by the specification, an escape or a field code, or special to
+  // reserved in an Exec line, an escape or a field code, or special to
   // the shell that xdg-open hands the unquoted word to.
   if (path.empty() || path[0] != '/') return false;
   for (unsigned char c : path) {
@@ -154,7 +154,7 @@ std::string desktopUnescapeString(const std::string &value) {
 }
 
 std::string desktopExecArgument(const std::string &arg) {
-  // The specification's reserved characters.
+  // The characters an Exec line reserves: an argument holding one is quoted.
   static const char reserved[] = " \t\n\"'\\><~|&;$*?#()`";
   bool quote = arg.empty() || arg.find_first_of(reserved) != std::string::npos;
   std::string out = quote ? "\"" : "";
