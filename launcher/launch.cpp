@@ -27,10 +27,13 @@ int runCommand(char *commandLine) { return platStartProcess(commandLine); }
   fatal(message, nullptr, STYLE_ERROR);
 }
 
-// Starts the game on a clean address, unless "-launch" turned that off.
+// Starts the game on the clean address made from raw, unless "-launch"
+// turned that off; a clean address that differs from raw is noted first.
 // False, with nothing started, when the address is too long for the game's
 // command line: cut, it would send the player to some other server.
-static bool startGame(const char *server) {
+static bool startGame(const char *raw, const char *server) {
+  if (strcmp(server, raw) != 0)
+    logPrintf("Server line had some junk on it--the clean version is \"%s\"", server);
   char command[4096];
   if (!composeText(command, sizeof command, "\"%s\" %s", gamePath(), server)) return false;
   if (!launchEnabled) return true;
@@ -65,11 +68,7 @@ void launchFromFile(const char *path) {
   // junk notice, so it works on a copy.
   char *copy = lastingCopy(value);
   char *server = copy ? cleanServer(copy) : nullptr;
-  if (!server) illegalLine(path, value);
-  if (strcmp(server, value) != 0)
-    logPrintf("Server line had some junk on it--the clean version is \"%s\"", server);
-
-  if (!startGame(server)) illegalLine(path, value);
+  if (!server || !startGame(value, server)) illegalLine(path, value);
 }
 
 [[noreturn]] static void illegalLink(const char *link) {
@@ -88,8 +87,5 @@ void launchFromLink(const char *link) {
   // too long to copy is refused: its address could not be checked whole.
   char copy[4096];
   char *server = composeText(copy, sizeof copy, "%s", rest) ? cleanServer(copy) : nullptr;
-  if (!server) illegalLink(link);
-  if (strcmp(server, rest) != 0)
-    logPrintf("Server line had some junk on it--the clean version is \"%s\"", server);
-  if (!startGame(server)) illegalLink(link);
+  if (!server || !startGame(rest, server)) illegalLink(link);
 }

@@ -1,9 +1,15 @@
-// Locale-free ASCII helpers shared by both platform implementations.
+// Locale-free text helpers shared by the platform implementations.
 #ifndef ZARNOLAUNCH_TEXT_H
 #define ZARNOLAUNCH_TEXT_H
+
+#include <stddef.h>
 
 inline unsigned char asciiLower(unsigned char c) {
   return c >= 'A' && c <= 'Z' ? (unsigned char)(c - 'A' + 'a') : c;
 }
+
+// The length of the valid UTF-8 sequence at p (terminated), or 0 when p
+// does not start one.
+size_t utf8Length(const unsigned char *p);
 
 #endif

@@ -61,10 +61,6 @@ long regWriteBinary(unsigned long root, const char *path, const char *name,
   return regWriteValue(root, path, name, data, size, REG_TYPE_BINARY);
 }
 
-long regDeleteValue(unsigned long root, const char *path, const char *name) {
-  return platRegDeleteValue(root, path, name);
-}
-
 bool regKeyIsEmpty(unsigned long root, const char *path) {
   PlatKeyHandle key;
   if (platRegOpenKey(root, path, &key) != PLAT_OK) return false;

@@ -60,20 +60,21 @@ void noteLine(const char *line) { logPrintf("%s", line); }
 // The place the class entries go to this run; see install().
 static const ClassesPlace *place = &machineClasses;
 
-static long writeClass(const char *key, const char *name, const char *text) {
+// Writes one class entry at this run's place; a failure is kept for the
+// report, under the key's path at that place.
+static void writeClass(const char *key, const char *name, const void *data, unsigned long size,
+                       unsigned long type) {
   char path[300];
   classKey(place, key, path, sizeof path);
-  long error = regWriteString(place->root, path, name, text);
-  return error;
+  noteFailure(regWriteValue(place->root, path, name, data, size, type), path);
+}
+
+static void writeClassString(const char *key, const char *name, const char *text) {
+  writeClass(key, name, text, (unsigned long)strlen(text) + 1, REG_TYPE_SZ);
 }
 
 static void writeString(unsigned long root, const char *key, const char *name, const char *text) {
   noteFailure(regWriteString(root, key, name, text), key);
-}
-
-static void writeClassNoted(const char *key, const char *name, const char *text) {
-  char path[300];
-  noteFailure(writeClass(key, name, text), classKey(place, key, path, sizeof path));
 }
 
 // Adds the content type to Navigator's numbered viewer list unless it is
@@ -97,15 +98,15 @@ void install(void) {
   // Since Vista a new key written through HKEY_CLASSES_ROOT lands in the
   // machine's classes, which a standard user may not write.  The first
   // refusal sends every class entry to the user's own classes instead.
-  long error = writeClass(".zarnok", nullptr, "ZarnoLaunch");
+  long error = regWriteString(HKCR, ".zarnok", nullptr, "ZarnoLaunch");
   if (error == PLAT_ERROR_ACCESS_DENIED) {
     logPrintf("Registering for the current user only.");
     place = &userClasses;
-    error = writeClass(".zarnok", nullptr, "ZarnoLaunch");
+    writeClassString(".zarnok", nullptr, "ZarnoLaunch");
+  } else {
+    noteFailure(error, ".zarnok");
   }
-  char path[300];
-  noteFailure(error, classKey(place, ".zarnok", path, sizeof path));
-  writeClassNoted("ZarnoLaunch", nullptr, "Zarnok Launcher");
+  writeClassString("ZarnoLaunch", nullptr, "Zarnok Launcher");
   logPrintf("Running -install logic.");
 
   // gamePath stores a derived path through HKEY_CLASSES_ROOT, which Windows
@@ -113,9 +114,9 @@ void install(void) {
   // registration writes it there itself, so as not to rely on that merge.
   const char *game = gamePath();
   if (place != &machineClasses && gamePathDerived)
-    writeClassNoted("ZarnoLaunch", "Path to Zarnok", game);
+    writeClassString("ZarnoLaunch", "Path to Zarnok", game);
   char *icon = regReadString(HKCR, "Zarnok\\DefaultIcon", nullptr);
-  writeClassNoted("ZarnoLaunch\\DefaultIcon", nullptr, icon ? icon : game);
+  writeClassString("ZarnoLaunch\\DefaultIcon", nullptr, icon ? icon : game);
   free(icon);
 
   // Without its own path the launcher cannot name itself in the commands;
@@ -125,23 +126,23 @@ void install(void) {
   char openCommand[520];
   if (self[0]) {
     snprintf(openCommand, sizeof openCommand, "\"%s\" \"%%1\"", self);
-    writeClassNoted(commandKey, nullptr, openCommand);
+    writeClassString(commandKey, nullptr, openCommand);
   } else {
+    char path[300];
     noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKey(place, commandKey, path, sizeof path));
   }
 
   // The shell reads the extension of a content type from "Extension".
-  writeClassNoted(mimeKey, "Extension", ".zarnok");
+  writeClassString(mimeKey, "Extension", ".zarnok");
 
   static const unsigned char editFlags[4] = {0x00, 0x00, 0x01, 0x00};
-  classKey(place, "ZarnoLaunch", path, sizeof path);
-  noteFailure(regWriteBinary(place->root, path, "editflags", editFlags, sizeof editFlags), path);
+  writeClass("ZarnoLaunch", "editflags", editFlags, sizeof editFlags, REG_TYPE_BINARY);
 
   // The file type doubles as the "zarnolaunch:" URL scheme, with the same
   // icon and open command: Windows finds a scheme's key by its name, and key
   // names ignore case.  A separate key would have to be "zarnok" for the
   // short scheme, and that name is the game installation's own key.
-  writeClassNoted("ZarnoLaunch", "URL Protocol", "");
+  writeClassString("ZarnoLaunch", "URL Protocol", "");
 
   if (regKeyExists(HKCU, navigatorKey)) {
     writeString(HKCU, navigatorSuffixes, contentType, "zarnok");

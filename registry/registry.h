@@ -19,9 +19,8 @@ long regWriteString(unsigned long root, const char *path, const char *name,
 long regWriteBinary(unsigned long root, const char *path, const char *name,
                     const void *data, unsigned long size);
 
-// Deletion.  A missing key or value gives PLAT_ERROR_FILE_NOT_FOUND.
-long regDeleteValue(unsigned long root, const char *path, const char *name);
-// Deletes the key with everything under it.
+// Deletes the key with everything under it (a value alone: platRegDeleteValue).
+// A missing key gives PLAT_ERROR_FILE_NOT_FOUND.
 long regDeleteTree(unsigned long root, const char *path);
 // True for an existing key with no values and no subkeys.
 bool regKeyIsEmpty(unsigned long root, const char *path);

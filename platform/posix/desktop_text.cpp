@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/desktop.h"
+#include "platform/text.h"
 
 const char desktopFileId[] = "zarnolaunch.desktop";
 // A plain array, not a vector: a constant needs no constructor at start-up,
@@ -25,19 +26,9 @@ const char defaultsGroup[] = "Default Applications";
 const char addedGroup[] = "Added Associations";
 
 bool validUtf8(const std::string &s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = (unsigned char)s[i];
-    size_t more = c < 0x80             ? 0
-                  : (c & 0xE0) == 0xC0 ? 1
-                  : (c & 0xF0) == 0xE0 ? 2
-                  : (c & 0xF8) == 0xF0 ? 3
-                                       : 4;
-    if (more == 4 || c == 0xC0 || c == 0xC1 || i + more >= s.size()) return false;
-    for (size_t k = 1; k <= more; ++k)
-      if (((unsigned char)s[i + k] & 0xC0) != 0x80) return false;
-    i += more + 1;
-  }
+  const unsigned char *p = (const unsigned char *)s.c_str();
+  for (size_t length; *p; p += length)
+    if ((length = utf8Length(p)) == 0) return false;
   return true;
 }
 

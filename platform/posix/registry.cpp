@@ -81,8 +81,9 @@ std::string registryFile() {
 
 // Brings the cache up to date with the file.  Opening a key does this;
 // reading through the open key uses what the open found, as one launcher
-// call opens, reads and closes without anything between.  A missing file is an empty
-// registry; anything else that cannot be read or parsed marks it broken.
+// call opens, reads and closes without anything between.  A missing file is
+// an empty registry; anything else that cannot be read or parsed marks it
+// broken.
 void refresh() {
   std::string path = registryFile();
   struct stat st;
@@ -163,19 +164,19 @@ long modify(Change change) {
   return error;
 }
 
-PlatKey *newHandle(unsigned long root, const char *path, long *error) {
+// The key's full path as the file names it; an error for a root the file
+// has no name for, or a path that could not be written out.
+long keyPath(unsigned long root, const char *path, std::string &full) {
   const char *rootName = regRootName(root);
-  if (!rootName) {
-    *error = PLAT_ERROR_INVALID_HANDLE;
-    return nullptr;
-  }
-  std::string full = regFullPath(rootName, path);
-  if (!usableName(full)) {
-    *error = PLAT_ERROR_INVALID_PARAMETER;  // it could not be written out
-    return nullptr;
-  }
-  *error = PLAT_OK;
-  return new PlatKey{full};
+  if (!rootName) return PLAT_ERROR_INVALID_HANDLE;
+  full = regFullPath(rootName, path);
+  return usableName(full) ? PLAT_OK : PLAT_ERROR_INVALID_PARAMETER;
+}
+
+PlatKey *newHandle(unsigned long root, const char *path, long *error) {
+  std::string full;
+  *error = keyPath(root, path, full);
+  return *error == PLAT_OK ? new PlatKey{full} : nullptr;
 }
 
 bool isRoot(const std::string &fullPath) { return fullPath.find('\\') == std::string::npos; }
@@ -270,11 +271,9 @@ long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned lon
 // Deletions, like writes, re-read the file under the lock and decide there;
 // what is missing already is reported as such without touching the disk.
 long platRegDeleteKey(unsigned long root, const char *path) {
-  long error;
-  PlatKey *handle = newHandle(root, path, &error);
-  if (!handle) return error;
-  std::string fullPath = handle->fullPath;
-  delete handle;
+  std::string fullPath;
+  long error = keyPath(root, path, fullPath);
+  if (error != PLAT_OK) return error;
   if (isRoot(fullPath)) return PLAT_ERROR_ACCESS_DENIED;
   refresh();
   if (!cache.broken && !regFindKey(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;
@@ -294,11 +293,9 @@ long platRegDeleteKey(unsigned long root, const char *path) {
 }
 
 long platRegDeleteValue(unsigned long root, const char *path, const char *name) {
-  long error;
-  PlatKey *handle = newHandle(root, path, &error);
-  if (!handle) return error;
-  std::string fullPath = handle->fullPath;
-  delete handle;
+  std::string fullPath;
+  long error = keyPath(root, path, fullPath);
+  if (error != PLAT_OK) return error;
   std::string valueName = name ? name : "";
   refresh();
   RegKey *key = cache.broken ? nullptr : regFindKey(cache.contents, fullPath);

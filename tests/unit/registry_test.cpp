@@ -102,17 +102,17 @@ TEST_F(RegistryAccess, Deletion) {
   EXPECT_EQ(platRegDeleteKey(HKCR, top), PLAT_ERROR_ACCESS_DENIED);
   EXPECT_FALSE(regKeyIsEmpty(HKCR, top));
 
-  EXPECT_EQ(regDeleteValue(HKCR, top, nullptr), 0);
+  EXPECT_EQ(platRegDeleteValue(HKCR, top, nullptr), 0);
   EXPECT_EQ(read(HKCR, top, nullptr), "<none>");
-  EXPECT_EQ(regDeleteValue(HKCR, top, nullptr), PLAT_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platRegDeleteValue(HKCR, top, nullptr), PLAT_ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(regDeleteTree(HKCR, top), 0);
   EXPECT_FALSE(regKeyExists(HKCR, top));
   EXPECT_EQ(read(HKCR, "ZarnoLaunch", "beside"), "stays");
   EXPECT_EQ(regDeleteTree(HKCR, top), PLAT_ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(platRegDeleteKey(HKCR, top), PLAT_ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(regDeleteValue(HKCR, "ZarnoLaunch", "absent"), PLAT_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platRegDeleteValue(HKCR, "ZarnoLaunch", "absent"), PLAT_ERROR_FILE_NOT_FOUND);
 
-  ASSERT_EQ(regDeleteValue(HKCR, "ZarnoLaunch", "beside"), 0);
+  ASSERT_EQ(platRegDeleteValue(HKCR, "ZarnoLaunch", "beside"), 0);
   EXPECT_TRUE(regKeyIsEmpty(HKCR, "ZarnoLaunch"));
   EXPECT_FALSE(regKeyIsEmpty(HKCR, "ZarnoLaunch\\Missing"));
 }
