@@ -113,6 +113,14 @@ foreach(t ${zarno_tests})
   set_tests_properties(${t} PROPERTIES TIMEOUT 900 ${ZARNO_TEST_PROPS})
 endforeach()
 
+# Groups with a harness of their own.
+if(WIN32)
+  add_subdirectory(tests/setup)
+else()
+  add_subdirectory(tests/package)
+  add_subdirectory(tests/browser)
+endif()
+
 if(WIN32 AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
   add_test(NAME release_exe COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-exe.sh $<TARGET_FILE:launcher>)
 endif()

@@ -34,6 +34,16 @@ for pkg in xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin libfile-
            x11-utils xvfb xauth xdotool; do
   have_pkg "$pkg" || packages+=("$pkg")
 done
+# The Windows setup is made with NSIS.
+have makensis || packages+=(nsis)
+# The Debian package is checked with Debian's own checker.
+have lintian || packages+=(lintian)
+# The browser group: two browsers, a driver for one, two web servers.
+for pkg in chromium chromium-driver python3-selenium firefox-esr nginx-light apache2; do
+  have_pkg "$pkg" || packages+=("$pkg")
+done
+# A locale whose day and month names are not English, for the log header.
+have_pkg locales || packages+=(locales)
 if ! have_pkg wine32:i386; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386
@@ -42,8 +52,9 @@ if ! have_pkg wine32:i386; then
 fi
 if [ ${#packages[@]} -gt 0 ]; then
   echo "== installing: ${packages[*]}"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${packages[@]}" >/dev/null
+  $sudo_cmd apt-get update -qq -o DPkg::Lock::Timeout=600
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
+    "${packages[@]}" >/dev/null
 fi
 
 # --- builds ------------------------------------------------------------------
