@@ -18,7 +18,9 @@ bool composeText(char *buf, size_t size, const char *format, ...) {
   return length >= 0 && (size_t)length < size;
 }
 
-int runCommand(char *commandLine) { return platStartProcess(commandLine); }
+long runCommand(char *commandLine, const char *program, const char *argument) {
+  return platStartGame(program, argument, commandLine, logLine);
+}
 
 [[noreturn]] static void illegalLine(const char *path, const char *value) {
   // A message too long for its buffer is cut: it is only shown, never used.
@@ -38,7 +40,10 @@ static bool startGame(const char *raw, const char *server) {
   if (!composeText(command, sizeof command, "\"%s\" %s", gamePath(), server)) return false;
   if (!launchEnabled) return true;
   logPrintf("launching this command line: \"%s\"", command);
-  if (!runCommand(command)) {
+  long error = runCommand(command, gamePath(), server);
+  if (error == PLAT_ERROR_NO_WINE)
+    fatal("Zarnok is a Windows program, and Wine was not found to start it.", nullptr, STYLE_ERROR);
+  if (error != PLAT_OK) {
     char message[4096];
     composeText(message, sizeof message, "Couldn't start Zarnok with this command line:\n\t%s", command);
     fatal(message, nullptr, STYLE_ERROR);

@@ -24,7 +24,9 @@ bool composeText(char *buf, size_t size, const char *format, ...)
 void launchFromFile(const char *path);
 // The same for a "zarnolaunch:" server link given on the command line.
 void launchFromLink(const char *link);
-int runCommand(char *commandLine);
+// Starts the game: program with argument, composed as commandLine for
+// Windows.  PLAT_OK or the platform's error code.
+long runCommand(char *commandLine, const char *program, const char *argument);
 
 [[noreturn]] void usage(void);
 

@@ -36,6 +36,9 @@
 #define PLAT_ERROR_NO_MORE_ITEMS 259L
 #define PLAT_ERROR_BADDB 1009L
 #define PLAT_ERROR_REGISTRY_IO_FAILED 1016L
+// Codes of the launcher's own, with the bit Win32 keeps for applications set:
+// Windows never returns them.
+#define PLAT_ERROR_NO_WINE 0x20000001L  // a Windows program, and no Wine to run it
 
 extern "C" {
 
@@ -65,15 +68,27 @@ bool platModulePath(char *buf, unsigned long size);
 // On Windows it tells the shell that file associations changed; on a Linux
 // desktop it writes or removes the freedesktop MIME type, desktop entry and
 // default handler.  self is the launcher's full path.  Lines worth a place in
-// the log go to note.  Returns PLAT_OK, or an error code with *what set to
-// the file or key that could not be written or removed.
+// the log go to note; each file or key that could not be written or removed
+// goes to failed, with its error code, and the work goes on past it.
 typedef void (*PlatNote)(const char *line);
-long platDesktopInstall(const char *self, PlatNote note, const char **what);
-long platDesktopUninstall(const char *self, PlatNote note, const char **what);
+typedef void (*PlatFailure)(long error, const char *what);
+void platDesktopInstall(const char *self, PlatNote note, PlatFailure failed);
+void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed);
 
-// Starts a process from a writable command line ("\"program\" args") and
-// does not wait for it.  Returns nonzero on success, 0 on failure.
-int platStartProcess(char *commandLine);
+// Starts the game and does not wait for it: program with argument as its one
+// argument.  commandLine is the same composed for Windows ("\"program\"
+// argument", writable), which the Windows backend hands to CreateProcessA as
+// it is; elsewhere program itself is started, whatever bytes its path holds.
+// Lines worth a place in the log go to note.  Returns PLAT_OK or an error
+// code; PLAT_ERROR_NO_WINE when program is a Windows program that needs Wine
+// and none was found.
+long platStartGame(const char *program, const char *argument, char *commandLine, PlatNote note);
+
+// After a registry call failed with PLAT_ERROR_BADDB: why the registry as a
+// whole cannot be used (which file, which line), as a sentence for the user,
+// in buf.  False when there is nothing more to say than the code, as on
+// Windows, whose registry reports damage by the code alone.
+bool platRegistryProblem(char *buf, unsigned long size);
 
 // Registry primitives.  A key handle lives only from an open or create to the
 // matching close, inside one call of the registry code.

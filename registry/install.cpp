@@ -55,8 +55,6 @@ void reportFirstFailure(const char *format) {
   fatal(message, nullptr, STYLE_ERROR);
 }
 
-void noteLine(const char *line) { logPrintf("%s", line); }
-
 // The place the class entries go to this run; see install().
 static const ClassesPlace *place = &machineClasses;
 
@@ -153,11 +151,7 @@ void install(void) {
     addToViewerList();
   }
 
-  if (self[0]) {
-    const char *what = nullptr;
-    long error = platDesktopInstall(self, noteLine, &what);  // sets what
-    noteFailure(error, what ? what : "");
-  }
+  if (self[0]) platDesktopInstall(self, logLine, noteFailure);
 
   reportFirstFailure("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld).");
 }

@@ -33,7 +33,4 @@ void noteFailure(long error, const char *what);
 // through fatal.
 void reportFirstFailure(const char *format);
 
-// Hands the desktop's log lines to the log.
-void noteLine(const char *line);
-
 #endif

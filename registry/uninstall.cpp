@@ -90,8 +90,6 @@ void uninstall(void) {
   removeClasses(&userClasses, self);
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
-  const char *what = nullptr;
-  long error = platDesktopUninstall(self, noteLine, &what);  // sets what
-  noteRemoval(error, what ? what : "");
+  platDesktopUninstall(self, logLine, noteRemoval);
   reportFirstFailure("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld).");
 }

@@ -55,6 +55,8 @@ void logPrintf(const char *format, ...) {
   fputs("\n", logFile);
 }
 
+void logLine(const char *line) { logPrintf("%s", line); }
+
 void alert(const char *text, const char *title, unsigned style) {
   logPrintf("Alert title: [%s]", title);
   logPrintf("Alert text:  %s", text);

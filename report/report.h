@@ -22,6 +22,8 @@ void logPrintf(const char *format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+// One line to the log as it is (a PlatNote for the platform's notes).
+void logLine(const char *line);
 void alert(const char *text, const char *title, unsigned style);
 [[noreturn]] void fatal(const char *text, const char *title, unsigned style);
 

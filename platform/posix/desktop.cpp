@@ -32,7 +32,6 @@
 // another launcher that exists, everything is left to that copy and a line
 // is logged.  Paths are compared ignoring ASCII case, as the registry does.
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -45,8 +44,7 @@
 #include "platform/posix/desktop.h"
 #include "platform/posix/error.h"
 #include "platform/posix/file.h"
-
-extern char **environ;
+#include "platform/posix/process.h"
 
 namespace {
 
@@ -65,27 +63,9 @@ struct Places {
       mimeapps;
 };
 
-// The first failure of a run, for the report.
-struct Outcome {
-  long error = PLAT_OK;
-  std::string what;
-};
-
-void fail(Outcome &outcome, long error, const std::string &what) {
-  if (error != PLAT_OK && outcome.error == PLAT_OK) {
-    outcome.error = error;
-    outcome.what = what;
-  }
-}
-
-long finish(const Outcome &outcome, const char **what) {
-  // The caller reports the name after this returns, up to the exit.
-  static std::string &failed = *new std::string;
-  if (outcome.error != PLAT_OK) {
-    failed = outcome.what;
-    *what = failed.c_str();
-  }
-  return outcome.error;
+// Hands a failed step to the launcher, which keeps the first of a run.
+void fail(PlatFailure failed, long error, const std::string &what) {
+  if (error != PLAT_OK && failed) failed(error, what.c_str());
 }
 
 void noteLine(PlatNote note, const std::string &line) {
@@ -107,14 +87,14 @@ bool baseDirectory(const char *variable, const char *underHome, std::string &dir
 }
 
 // False, with the failure kept, when there is no home to register in.
-bool findPlaces(Places &p, Outcome &outcome) {
+bool findPlaces(Places &p, PlatFailure failed) {
   std::string data;
   if (!baseDirectory("XDG_DATA_HOME", "/.local/share", data)) {
-    fail(outcome, PLAT_ERROR_PATH_NOT_FOUND, "~/.local/share");
+    fail(failed, PLAT_ERROR_PATH_NOT_FOUND, "~/.local/share");
     return false;
   }
   if (!baseDirectory("XDG_CONFIG_HOME", "/.config", p.configHome)) {
-    fail(outcome, PLAT_ERROR_PATH_NOT_FOUND, "~/.config");
+    fail(failed, PLAT_ERROR_PATH_NOT_FOUND, "~/.config");
     return false;
   }
   p.mimeDir = data + "/mime";
@@ -161,46 +141,35 @@ void runTool(const char *tool, const std::string &dir, PlatNote note) {
     noteLine(note, std::string(tool) + " could not be started: " + strerror(errno) + ".");
     return;
   }
-  posix_spawn_file_actions_t actions;
-  int error = posix_spawn_file_actions_init(&actions);
-  if (error == 0) {
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    std::string folder = dir;
-    char *argv[] = {const_cast<char *>(tool), &folder[0], nullptr};
-    pid_t pid;
-    error = posix_spawnp(&pid, tool, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (error == 0) {
-      std::string output;
-      char chunk[4096];
-      for (;;) {
-        ssize_t n = read(pipeFds[0], chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (output.size() < 4096) output.append(chunk, (size_t)n);
-      }
-      close(pipeFds[0]);
-      int status = 0;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
-      std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                          : "signal " + std::to_string(WTERMSIG(status));
-      std::string first = output.substr(0, output.find('\n'));
-      noteLine(note, std::string(tool) + " \"" + dir + "\" failed (" + how + ")" +
-                         (first.empty() ? "." : ": " + first));
-      return;
-    }
-  } else {
-    close(pipeFds[1]);
+  StartOptions options;
+  options.searchPath = true;
+  options.quietInput = options.quietOutput = true;
+  options.errorFd = pipeFds[1];
+  pid_t pid;
+  int error = startProgram({tool, dir}, options, &pid);
+  close(pipeFds[1]);
+  if (error != 0) {
+    close(pipeFds[0]);
+    noteLine(note, std::string(tool) + " could not be started (" + strerror(error) +
+                       "); the desktop's files are written and take effect when it next runs.");
+    return;
+  }
+  std::string output;
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = read(pipeFds[0], chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    if (output.size() < 4096) output.append(chunk, (size_t)n);
   }
   close(pipeFds[0]);
-  noteLine(note, std::string(tool) + " could not be started (" + strerror(error) +
-                     "); the desktop's files are written and take effect when it next runs.");
+  int status = 0;
+  if (waitProgram(pid, &status)) return;
+  std::string how = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                        : "exit status " + std::to_string(WEXITSTATUS(status));
+  std::string first = output.substr(0, output.find('\n'));
+  noteLine(note, std::string(tool) + " \"" + dir + "\" failed (" + how + ")" +
+                     (first.empty() ? "." : ": " + first));
 }
 
 bool samePath(const std::string &a, const std::string &b) {
@@ -273,23 +242,22 @@ long editMimeapps(const std::string &path, Edit edit) {
 
 }  // namespace
 
-long platDesktopInstall(const char *self, PlatNote note, const char **what) {
+void platDesktopInstall(const char *self, PlatNote note, PlatFailure failed) {
   Places p;
-  Outcome outcome;
-  if (!findPlaces(p, outcome)) return finish(outcome, what);
+  if (!findPlaces(p, failed)) return;
   int lock = makeDirectories(p.configHome) == PLAT_OK ? lockDirectory(p.configHome) : -1;
 
   long error = writeFileAtomically(p.mimePackage, std::string(mimePackageText));
-  fail(outcome, error, p.mimePackage);
+  fail(failed, error, p.mimePackage);
   if (error == PLAT_OK) runTool("update-mime-database", p.mimeDir, note);
 
-  fail(outcome, writeFileAtomically(p.icon, desktopIconPng, desktopIconPngSize), p.icon);
+  fail(failed, writeFileAtomically(p.icon, desktopIconPng, desktopIconPngSize), p.icon);
 
   std::string program = self;
   if (!desktopPlainPath(self)) {
     if (desktopPlainPath(p.link)) {
       error = placeLink(p.link, self);
-      fail(outcome, error, p.link);
+      fail(failed, error, p.link);
       if (error == PLAT_OK) program = p.link;
     } else {
       // GLib (2.74) looks for the program before it undoes "%%", so a "%"
@@ -301,23 +269,21 @@ long platDesktopInstall(const char *self, PlatNote note, const char **what) {
     }
   }
   error = writeFileAtomically(p.desktopEntry, desktopEntryText(self, program));
-  fail(outcome, error, p.desktopEntry);
+  fail(failed, error, p.desktopEntry);
   // The default handler is set only once there is an entry to name.
   if (error == PLAT_OK) {
     runTool("update-desktop-database", p.applicationsDir, note);
-    fail(outcome, editMimeapps(p.mimeapps, [](const std::string &text) {
+    fail(failed, editMimeapps(p.mimeapps, [](const std::string &text) {
            return mimeappsSetDefaults(text, desktopFileId, desktopTypes());
          }), p.mimeapps);
   }
 
   unlockDirectory(lock);
-  return finish(outcome, what);
 }
 
-long platDesktopUninstall(const char *self, PlatNote note, const char **what) {
+void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed) {
   Places p;
-  Outcome outcome;
-  if (!findPlaces(p, outcome)) return finish(outcome, what);
+  if (!findPlaces(p, failed)) return;
   int lock = lockDirectory(p.configHome);
 
   std::string entry;
@@ -328,22 +294,21 @@ long platDesktopUninstall(const char *self, PlatNote note, const char **what) {
       noteLine(note, "Another copy of ZarnoLaunch is registered with the desktop; leaving it: \"" +
                          owner + "\" (" + p.desktopEntry + ")");
       unlockDirectory(lock);
-      return PLAT_OK;
+      return;
     }
   }
 
   bool removed = false;
-  fail(outcome, removeFile(p.desktopEntry, &removed), p.desktopEntry);
+  fail(failed, removeFile(p.desktopEntry, &removed), p.desktopEntry);
   if (removed) runTool("update-desktop-database", p.applicationsDir, note);
-  fail(outcome, removeLink(p, self), p.link);
-  fail(outcome, removeFile(p.icon), p.icon);
+  fail(failed, removeLink(p, self), p.link);
+  fail(failed, removeFile(p.icon), p.icon);
   removed = false;
-  fail(outcome, removeFile(p.mimePackage, &removed), p.mimePackage);
+  fail(failed, removeFile(p.mimePackage, &removed), p.mimePackage);
   if (removed) runTool("update-mime-database", p.mimeDir, note);
-  fail(outcome, editMimeapps(p.mimeapps, [](const std::string &text) {
+  fail(failed, editMimeapps(p.mimeapps, [](const std::string &text) {
          return mimeappsRemove(text, desktopFileId);
        }), p.mimeapps);
 
   unlockDirectory(lock);
-  return finish(outcome, what);
 }

@@ -2,24 +2,21 @@
 //
 // The launcher links no toolkit, so a box is a dialog program the desktop
 // already has: zenity (GTK), kdialog (KDE) or xmessage (plain X11, part of the
-// X utilities).  Each is started directly with posix_spawnp, the text and the
-// title as arguments of their own: no shell ever reads them.
+// X utilities).  Each is started directly (process.h), the text and the title
+// as arguments of their own: no shell ever reads them.
 #include "platform/posix/dialog.h"
 
 #include <errno.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
-#include <sys/wait.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/posix/process.h"
 #include "platform/text.h"
-
-extern char **environ;
 
 namespace {
 
@@ -118,32 +115,16 @@ bool qtDesktop() {
 enum Outcome { NOT_STARTED, CLOSED, FAILED };
 
 Outcome runDialog(const Arguments &args) {
-  std::vector<char *> argv;
-  for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-  argv.push_back(nullptr);
-
-  // The dialog gets no descriptor of the launcher's, above all not the log.
-  // Its standard streams are /dev/null: GTK's and Qt's own warnings would
-  // otherwise follow the message on the launcher's standard error, which is
-  // meant to say what the box said and nothing else.
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return NOT_STARTED;
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  // The dialog's standard streams are /dev/null: GTK's and Qt's own warnings
+  // would otherwise follow the message on the launcher's standard error,
+  // which is meant to say what the box said and nothing else.
+  StartOptions options;
+  options.searchPath = true;
+  options.quietInput = options.quietOutput = true;
+  options.errorFd = -2;
   pid_t pid;
-  int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return NOT_STARTED;
-
-  int status;
-  while (waitpid(pid, &status, 0) < 0) {
-    // ECHILD: SIGCHLD was left ignored by whoever started the launcher, and
-    // the dialog's status went with it once the dialog ended.
-    if (errno != EINTR) return FAILED;
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? CLOSED : FAILED;
+  if (startProgram(args, options, &pid) != 0) return NOT_STARTED;
+  return waitProgram(pid) ? CLOSED : FAILED;
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The POSIX stand-in: the same launcher on Linux, with message boxes on
 // standard error and, on a desktop, as dialogs (dialog.cpp), INI files read
-// by the Windows rules, processes started from a Windows-style command line,
-// and a registry file (registry.cpp).
+// by the Windows rules, the game started directly, and a registry file
+// (registry.cpp).
 #include <errno.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -13,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/cmdline.h"
 #include "platform/posix/dialog.h"
 #include "platform/posix/ini.h"
 #include "platform/platform.h"
+#include "platform/posix/error.h"
 #include "platform/posix/file.h"
+#include "platform/posix/process.h"
 
-extern char **environ;
 
 bool platFileExists(const char *path) {
   struct stat st;
@@ -56,20 +55,13 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
   return iniLookup(text.data(), text.size(), section, key, def, buf, size);
 }
 
-int platStartProcess(char *commandLine) {
-  std::vector<std::string> args = splitCommandLine(commandLine);
-  if (args.empty() || args[0].empty()) return 0;
-  std::vector<char *> argv;
-  for (std::string &a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-
-  // The game gets standard input, output and error and nothing else of the
-  // launcher's: above all not the log, which it must not hold open.
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return 0;
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+// The game is started as the registry names it, not from the composed
+// command line: a Linux file name may hold a double quote, which the Windows
+// rules for splitting a command line would read as the end of the program.
+// It gets standard input, output and error and nothing else of the
+// launcher's: above all not the log, which it must not hold open.
+long platStartGame(const char *program, const char *argument, char *, PlatNote) {
   pid_t pid;
-  int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return error == 0;
+  int error = startProgram({program, argument}, StartOptions(), &pid);
+  return error == 0 ? PLAT_OK : errorFromErrno(error);
 }

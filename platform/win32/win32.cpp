@@ -73,17 +73,11 @@ static void notifyShell(void) {
   FreeLibrary(shell);
 }
 
-long platDesktopInstall(const char *, PlatNote, const char **) {
-  notifyShell();
-  return PLAT_OK;
-}
+void platDesktopInstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 
-long platDesktopUninstall(const char *, PlatNote, const char **) {
-  notifyShell();
-  return PLAT_OK;
-}
+void platDesktopUninstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 
-int platStartProcess(char *commandLine) {
+long platStartGame(const char *, const char *, char *commandLine, PlatNote) {
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
   memset(&startup, 0, sizeof startup);
@@ -91,11 +85,16 @@ int platStartProcess(char *commandLine) {
   memset(&process, 0, sizeof process);
   BOOL ok = CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL,
                            NULL, &startup, &process);
-  if (!ok) return 0;
+  if (!ok) {
+    DWORD error = GetLastError();
+    return error ? (long)error : PLAT_ERROR_INVALID_PARAMETER;
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return ok;
+  return PLAT_OK;
 }
+
+bool platRegistryProblem(char *, unsigned long) { return false; }
 
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   HKEY h;
