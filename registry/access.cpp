@@ -3,24 +3,43 @@
 #include <cstring>
 
 #include "registry/registry.h"
+#include "report/report.h"
 
 // Every call opens the key it needs and closes it before returning: no handle
 // outlives a call, so nothing is left to clean up on the way out through fatal.
 
+// A registry that cannot be read is no empty one.  Taken for empty, it made a
+// launch report a missing game, "-install" fail at its first write without
+// naming the file, and "-uninstall" report success while every entry stayed.
+// So the first call that meets it ends the run, before anything else is said
+// about the game or the registration, with what the platform knows of it.
+static long checked(long error) {
+  if (error == PLAT_ERROR_BADDB) {
+    char problem[1024];
+    if (platRegistryProblem(problem, sizeof problem)) fatal(problem, nullptr, STYLE_ERROR);
+  }
+  return error;
+}
+
+static long openKey(unsigned long root, const char *path, PlatKeyHandle *key) {
+  return checked(platRegOpenKey(root, path, key));
+}
+
 bool regKeyExists(unsigned long root, const char *path) {
   PlatKeyHandle key;
-  if (platRegOpenKey(root, path, &key) != PLAT_OK) return false;
+  if (openKey(root, path, &key) != PLAT_OK) return false;
   platRegCloseKey(key);
   return true;
 }
 
 char *regReadString(unsigned long root, const char *path, const char *name) {
   PlatKeyHandle key;
-  if (platRegOpenKey(root, path, &key) != PLAT_OK) return nullptr;
+  if (openKey(root, path, &key) != PLAT_OK) return nullptr;
   char *text = nullptr;
   unsigned long type = 0;
   unsigned long size = 0;
-  if (platRegQueryValue(key, name, &type, nullptr, &size) == PLAT_OK && size < 0x7FFFFFFFUL) {
+  if (checked(platRegQueryValue(key, name, &type, nullptr, &size)) == PLAT_OK &&
+      size < 0x7FFFFFFFUL) {
     // One byte more than the value claims: a value stored without its
     // terminator, or of size 0, still comes back as a terminated string.
     text = (char *)malloc(size + 1);
@@ -28,7 +47,7 @@ char *regReadString(unsigned long root, const char *path, const char *name) {
       unsigned long got = size;
       // The value may have changed since its size was asked for: a grown one
       // fails here, a shrunk one reports its new size.
-      if (platRegQueryValue(key, name, &type, (unsigned char *)text, &got) == PLAT_OK &&
+      if (checked(platRegQueryValue(key, name, &type, (unsigned char *)text, &got)) == PLAT_OK &&
           got <= size) {
         text[got] = '\0';
       } else {
@@ -44,9 +63,9 @@ char *regReadString(unsigned long root, const char *path, const char *name) {
 long regWriteValue(unsigned long root, const char *path, const char *name,
                    const void *data, unsigned long size, unsigned long type) {
   PlatKeyHandle key;
-  long error = platRegCreateKey(root, path, &key);
+  long error = checked(platRegCreateKey(root, path, &key));
   if (error != PLAT_OK) return error;
-  error = platRegSetValue(key, name, type, (const unsigned char *)data, size);
+  error = checked(platRegSetValue(key, name, type, (const unsigned char *)data, size));
   platRegCloseKey(key);
   return error;
 }
@@ -63,9 +82,10 @@ long regWriteBinary(unsigned long root, const char *path, const char *name,
 
 bool regKeyIsEmpty(unsigned long root, const char *path) {
   PlatKeyHandle key;
-  if (platRegOpenKey(root, path, &key) != PLAT_OK) return false;
+  if (openKey(root, path, &key) != PLAT_OK) return false;
   unsigned long subkeys = 0, values = 0;
-  bool empty = platRegCountEntries(key, &subkeys, &values) == PLAT_OK && subkeys == 0 && values == 0;
+  bool empty = checked(platRegCountEntries(key, &subkeys, &values)) == PLAT_OK && subkeys == 0 &&
+               values == 0;
   platRegCloseKey(key);
   return empty;
 }
@@ -76,10 +96,10 @@ bool regKeyIsEmpty(unsigned long root, const char *path) {
 long regDeleteTree(unsigned long root, const char *path) {
   for (;;) {
     PlatKeyHandle key;
-    long error = platRegOpenKey(root, path, &key);
+    long error = openKey(root, path, &key);
     if (error != PLAT_OK) return error;
     char name[256];  // the longest key name the registry allows, and its end
-    error = platRegEnumKey(key, 0, name, sizeof name);
+    error = checked(platRegEnumKey(key, 0, name, sizeof name));
     platRegCloseKey(key);
     if (error == PLAT_ERROR_NO_MORE_ITEMS) break;
     if (error != PLAT_OK) return error;
@@ -91,5 +111,13 @@ long regDeleteTree(unsigned long root, const char *path) {
     free(child);
     if (error != PLAT_OK) return error;
   }
-  return platRegDeleteKey(root, path);
+  return regDeleteKey(root, path);
+}
+
+long regDeleteKey(unsigned long root, const char *path) {
+  return checked(platRegDeleteKey(root, path));
+}
+
+long regDeleteValue(unsigned long root, const char *path, const char *name) {
+  return checked(platRegDeleteValue(root, path, name));
 }

@@ -9,6 +9,9 @@
 #define HKCR REG_ROOT_CLASSES_ROOT
 #define HKCU REG_ROOT_CURRENT_USER
 
+// Every call below that meets a registry that cannot be read at all (a
+// registry file that does not parse) ends the run through fatal, saying why.
+
 bool regKeyExists(unsigned long root, const char *path);
 // A new heap string (the caller frees it), or null.  Always terminated.
 char *regReadString(unsigned long root, const char *path, const char *name);
@@ -19,9 +22,12 @@ long regWriteString(unsigned long root, const char *path, const char *name,
 long regWriteBinary(unsigned long root, const char *path, const char *name,
                     const void *data, unsigned long size);
 
-// Deletes the key with everything under it (a value alone: platRegDeleteValue).
-// A missing key gives PLAT_ERROR_FILE_NOT_FOUND.
+// Deletes the key with everything under it.  A missing key gives
+// PLAT_ERROR_FILE_NOT_FOUND.
 long regDeleteTree(unsigned long root, const char *path);
+// Deletes a key that has no subkeys, or one value (name null: the default).
+long regDeleteKey(unsigned long root, const char *path);
+long regDeleteValue(unsigned long root, const char *path, const char *name);
 // True for an existing key with no values and no subkeys.
 bool regKeyIsEmpty(unsigned long root, const char *path);
 

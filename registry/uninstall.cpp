@@ -47,8 +47,8 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
   classKey(place, ".zarnok", key, sizeof key);
   char *type = regReadString(place->root, key, nullptr);
   if (type && platCompareNoCase(type, "ZarnoLaunch") == 0) {
-    noteRemoval(platRegDeleteValue(place->root, key, nullptr), key);
-    if (regKeyIsEmpty(place->root, key)) noteRemoval(platRegDeleteKey(place->root, key), key);
+    noteRemoval(regDeleteValue(place->root, key, nullptr), key);
+    if (regKeyIsEmpty(place->root, key)) noteRemoval(regDeleteKey(place->root, key), key);
   }
   free(type);
 
@@ -62,7 +62,7 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
   for (const char *parent : parents) {
     classKey(place, parent, key, sizeof key);
     if (!regKeyIsEmpty(place->root, key)) break;
-    noteRemoval(platRegDeleteKey(place->root, key), key);
+    noteRemoval(regDeleteKey(place->root, key), key);
   }
 }
 
@@ -72,14 +72,14 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
 static void removeNavigator(const char *self) {
   char *suffix = regReadString(HKCU, navigatorSuffixes, contentType);
   if (suffix && strcmp(suffix, "zarnok") == 0)
-    noteRemoval(platRegDeleteValue(HKCU, navigatorSuffixes, contentType), navigatorSuffixes);
+    noteRemoval(regDeleteValue(HKCU, navigatorSuffixes, contentType), navigatorSuffixes);
   free(suffix);
   if (!self[0]) return;
   char *viewer = regReadString(HKCU, navigatorViewers, contentType);
   if (viewer && platCompareNoCase(viewer, self) == 0)
-    noteRemoval(platRegDeleteValue(HKCU, navigatorViewers, contentType), navigatorViewers);
+    noteRemoval(regDeleteValue(HKCU, navigatorViewers, contentType), navigatorViewers);
   free(viewer);
-  noteRemoval(platRegDeleteValue(HKCU, navigatorTrusted, self), navigatorTrusted);
+  noteRemoval(regDeleteValue(HKCU, navigatorTrusted, self), navigatorTrusted);
 }
 
 void uninstall(void) {

@@ -9,7 +9,8 @@
 //                                            when its own path needs quoting
 //   $XDG_CONFIG_HOME/mimeapps.list   [Default Applications] for both types
 //
-// (XDG_DATA_HOME defaults to ~/.local/share, XDG_CONFIG_HOME to ~/.config.)
+// (XDG_DATA_HOME defaults to ~/.local/share, XDG_CONFIG_HOME to ~/.config; a
+// relative value counts as unset, as the base directory rules say.)
 // After writing, update-mime-database and update-desktop-database bring the
 // desktop's caches up to date.  Every file is written to a temporary file
 // beside it and renamed into place, so a crash leaves the old file or the new
@@ -72,29 +73,17 @@ void noteLine(PlatNote note, const std::string &line) {
   if (note) note(line.c_str());
 }
 
-// A base directory: its variable, or the default under HOME.  A relative
-// value is ignored, as freedesktop's base directory rules have it.
-bool baseDirectory(const char *variable, const char *underHome, std::string &dir) {
-  const char *value = getenv(variable);
-  const char *home = getenv("HOME");
-  if (value && value[0] == '/')
-    dir = value;
-  else if (home && home[0] == '/')
-    dir = std::string(home) + underHome;
-  else
-    return false;
-  return true;
-}
-
-// False, with the failure kept, when there is no home to register in.
+// False, with the failure kept, when there is no home to register in: the
+// folder that could not be made is named as the variables would make it, so
+// that the message says which variable is missing.
 bool findPlaces(Places &p, PlatFailure failed) {
   std::string data;
-  if (!baseDirectory("XDG_DATA_HOME", "/.local/share", data)) {
-    fail(failed, PLAT_ERROR_PATH_NOT_FOUND, "~/.local/share");
+  if (!xdgBaseDirectory("XDG_DATA_HOME", "/.local/share", data)) {
+    fail(failed, PLAT_ERROR_ENVVAR_NOT_FOUND, "$HOME/.local/share");
     return false;
   }
-  if (!baseDirectory("XDG_CONFIG_HOME", "/.config", p.configHome)) {
-    fail(failed, PLAT_ERROR_PATH_NOT_FOUND, "~/.config");
+  if (!xdgBaseDirectory("XDG_CONFIG_HOME", "/.config", p.configHome)) {
+    fail(failed, PLAT_ERROR_ENVVAR_NOT_FOUND, "$HOME/.config");
     return false;
   }
   p.mimeDir = data + "/mime";
@@ -217,17 +206,15 @@ long removeLink(const Places &p, const char *self) {
 
 // Reads mimeapps.list, edits it, and replaces it if that changed anything.
 // A mimeapps.list that is a symlink (into a repository of dotfiles, say)
-// stays one: the file it points to is replaced.  An edit that leaves nothing
-// removes the file, unless it is reached through such a link.
+// stays one: the file it points to is replaced, or made if it is not there
+// yet.  An edit that leaves nothing removes the file, unless it is reached
+// through such a link.
 template <typename Edit>
 long editMimeapps(const std::string &path, Edit edit) {
-  std::string file = path;
-  struct stat st;
-  bool linked = lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-  if (char *real = linked ? realpath(path.c_str(), nullptr) : nullptr) {
-    file = real;
-    free(real);
-  }
+  std::string file;
+  long error = linkTarget(path, file);
+  if (error != PLAT_OK) return error;
+  bool linked = file != path;
   std::string text;
   if (!readRegularFile(file.c_str(), text)) {
     if (errno == EINVAL) return PLAT_ERROR_ACCESS_DENIED;  // a directory, say

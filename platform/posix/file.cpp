@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -66,8 +67,40 @@ static bool writeAll(int fd, const char *p, size_t left) {
   return true;
 }
 
-long replaceFile(const std::string &path, const void *bytes, size_t size, mode_t mode,
+bool xdgBaseDirectory(const char *variable, const char *underHome, std::string &dir) {
+  const char *value = getenv(variable);
+  const char *home = getenv("HOME");
+  if (value && value[0] == '/')
+    dir = value;
+  else if (home && home[0] == '/')
+    dir = std::string(home) + underHome;
+  else
+    return false;
+  return true;
+}
+
+long linkTarget(const std::string &path, std::string &target) {
+  target = path;
+  // As many links as the kernel itself follows before it gives up.
+  for (int hops = 0; hops < 40; ++hops) {
+    char next[PATH_MAX];
+    ssize_t n = readlink(target.c_str(), next, sizeof next);
+    if (n < 0) return errno == EINVAL || errno == ENOENT ? PLAT_OK : errorFromErrno(errno);
+    if ((size_t)n >= sizeof next) return PLAT_ERROR_PATH_NOT_FOUND;
+    if (next[0] == '/')
+      target.assign(next, (size_t)n);
+    else
+      target = directoryOf(target) + "/" + std::string(next, (size_t)n);
+  }
+  return errorFromErrno(ELOOP);
+}
+
+long replaceFile(const std::string &link, const void *bytes, size_t size, mode_t mode,
                  struct stat *written) {
+  std::string path;
+  long error = linkTarget(link, path);
+  if (error == PLAT_OK && path != link) error = makeDirectories(directoryOf(path));
+  if (error != PLAT_OK) return error;
   std::string temp = path + ".XXXXXX";
   int fd = mkostemp(&temp[0], O_CLOEXEC);
   if (fd < 0) return errorFromErrno(errno);

@@ -20,9 +20,22 @@ std::string directoryOf(const std::string &path);
 // Makes dir and whatever parents are missing, private to the user (0700).
 long makeDirectories(const std::string &dir);
 
+// An XDG base directory: the variable when it holds an absolute path, else
+// underHome ("/.config") under HOME.  A relative value is ignored, as the XDG
+// base directory rules say.  False when HOME is not an absolute path either:
+// nothing may then be written relative to the current folder.
+bool xdgBaseDirectory(const char *variable, const char *underHome, std::string &dir);
+
+// The file a path stands for: the target of a symlink (of a chain of them),
+// whether or not that exists yet, or the path itself.  A user who keeps a
+// file in a folder of dotfiles and links it into place wants the link kept
+// and the dotfile written.
+long linkTarget(const std::string &path, std::string &target);
+
 // Replaces the file whole: the bytes go to a temporary file beside it, which
 // is flushed to disk and renamed over it, and the rename is flushed too.  A
 // crash at any point leaves the old file or the new one, never part of one.
+// A symlink stays one: its target is replaced, or made with its folder.
 // An existing file keeps its permissions; a new one gets mode.  written, when
 // given, receives the new file's status.
 long replaceFile(const std::string &path, const void *bytes, size_t size, mode_t mode,

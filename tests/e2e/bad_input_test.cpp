@@ -1,6 +1,7 @@
 // Input nobody should send, and registries nobody should have: every run
 // ends as documented, with a clear message and the right status, never with
 // a crash, a hang, or a registry file changed when it could not be read.
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -11,8 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char notInstalled[] = "Alert text:  Zarnok is not properly installed!  Please reinstall Zarnok.";
 
 class BadInput : public LauncherTest {
  protected:
@@ -164,26 +163,50 @@ TEST_F(BadInput, RegistryFilesThatCannotBeRead) {
   std::string path = support::registryFilePath();
   std::string whole = support::readFile(path);
   ASSERT_FALSE(whole.empty());
-  const std::string broken[] = {
-      whole.substr(0, whole.size() / 2),            // truncated mid-value
-      "REGEDIT4\n[HKEY_CLASSES_ROOT\\Zarnok\n",     // corrupt
-      "Windows Registry Editor Version 5.00\n",     // another format
+  size_t wholeLines = (size_t)std::count(whole.begin(), whole.end(), '\n');
+  std::string half = whole.substr(0, whole.find("@=") + 5);  // inside the value
+  size_t cut = half.rfind('\n');
+  struct Case {
+    std::string text;
+    size_t line;
+    std::string shown;
+  } cases[] = {
+      {whole + "garbage line\n", wholeLines + 1, "garbage line"},
+      {half, (size_t)std::count(half.begin(), half.end(), '\n') + 1, half.substr(cut + 1)},
+      {"REGEDIT4\n[HKEY_CLASSES_ROOT\\Zarnok\n", 2, "[HKEY_CLASSES_ROOT\\Zarnok"},
+      {"Windows Registry Editor Version 5.00\n", 1, "Windows Registry Editor Version 5.00"},
+      {whole + "\n" + std::string(100, 'x') + "\n", wholeLines + 2, std::string(80, 'x')},
   };
-  for (const std::string &text : broken) {
-    ASSERT_TRUE(support::writeFile(path, text));
-    support::RunResult r = launch(serverFile("a.b.c:1"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(logText().find(notInstalled), std::string::npos);
-    // "-install" cannot write it either, says so, and leaves it alone.
-    r = support::runLauncher({"-quiet", "-logfile", log, "-install"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(support::readFile(path), text);
+  for (const Case &c : cases) {
+    ASSERT_TRUE(support::writeFile(path, c.text));
+    std::string message = "The registry file \"" + path + "\" cannot be read: line " +
+                          std::to_string(c.line) + ": " + c.shown;
+    // A launch, "-install" and "-uninstall" all end at the first registry
+    // call, before any word about the game or the registration.
+    for (const std::string &option : {std::string("a.b.c:1"), std::string("-install"),
+                                      std::string("-uninstall")}) {
+      ::remove(log.c_str());
+      std::string arg = option[0] == '-' ? option : serverFile(option);
+      support::RunResult r = support::runLauncher({"-logfile", log, arg});
+      EXPECT_EQ(r.status, 1) << option;
+      EXPECT_EQ(r.errorOutput, "ZarnoLaunch encountered an error:\n" + message + "\n") << option;
+      std::vector<std::string> lines = logLines();
+      if (option == "-uninstall" && !lines.empty() && lines[0] == "Running -uninstall logic.")
+        lines.erase(lines.begin());
+      EXPECT_EQ(lines, (std::vector<std::string>{"Alert title: [ZarnoLaunch encountered an error:]",
+                                                  "Alert text:  " + message}))
+          << option;
+      EXPECT_EQ(support::readFile(path), c.text) << option;
+    }
   }
+  // Not a file at all: named too, and left as it is.
   ::remove(path.c_str());
   fs::create_directory(path);
   support::RunResult r = launch(serverFile("a.b.c:1"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(logText().find(notInstalled), std::string::npos);
+  EXPECT_NE(logText().find("Alert text:  The registry file \"" + path + "\" cannot be read"),
+            std::string::npos)
+      << logText();
   EXPECT_TRUE(fs::is_directory(path));
 }
 

@@ -1,5 +1,6 @@
 // The stand-in registry file: where it lives, that nothing is lost, and that
-// a file it cannot read is left alone.
+// a file it cannot read is left alone; and the places and links the desktop
+// registration shares with it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/posix/desktop.h"
 #include "platform/posix/regfile.h"
 #include "registry/registry.h"
 #include "support/support.h"
@@ -17,24 +19,68 @@ namespace {
 
 std::string read(const char *path, const char *name) { return support::regText(HKCR, path, name); }
 
+const char *const placeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "PATH"};
+
 class RegistryFile : public testing::Test {
  protected:
-  void SetUp() override { support::resetRegistry(); }
+  std::vector<std::pair<std::string, const char *>> saved;
+  void SetUp() override {
+    support::resetRegistry();
+    for (const char *name : placeVariables) saved.push_back({getenv(name) ? getenv(name) : "", name});
+  }
   void TearDown() override {
-    support::unsetEnv("XDG_CONFIG_HOME");
+    for (const auto &s : saved) support::setEnv(s.second, s.first);
     support::resetRegistry();
   }
 };
 
+// What the desktop registration handed to the launcher's failure record.
+std::vector<std::string> desktopFailures;
+void keepFailure(long error, const std::string &what) {
+  desktopFailures.push_back(what + " " + std::to_string(error));
+}
+void noteNothing(const char *) {}
+
+std::string registryProblem() {
+  char text[1024];
+  return platRegistryProblem(text, sizeof text) ? text : "<none>";
+}
+
 TEST_F(RegistryFile, WhereItLives) {
   std::string dir = support::makeTempDir();
   std::string home = support::joinPath(dir, "home");
-  std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
   support::unsetEnv("ZARNOLAUNCH_REGISTRY");
   support::setEnv("HOME", home);
   support::unsetEnv("XDG_CONFIG_HOME");
   EXPECT_EQ(regWriteString(HKCR, "ZarnoLaunch", nullptr, "home"), 0);
   EXPECT_TRUE(support::fileExists(home + "/.config/zarnolaunch/registry.reg"));
+  // A relative XDG_CONFIG_HOME is ignored; without an absolute HOME there
+  // is no place at all, and nothing is written in the current folder.
+  support::setEnv("XDG_CONFIG_HOME", "xdg");
+  EXPECT_EQ(read("ZarnoLaunch", nullptr), "home");
+  char oldCwd[4096];
+  ASSERT_TRUE(getcwd(oldCwd, sizeof oldCwd));
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  support::setEnv("XDG_DATA_HOME", "share");
+  for (const char *badHome : {"", "home"}) {
+    if (*badHome)
+      support::setEnv("HOME", badHome);
+    else
+      support::unsetEnv("HOME");
+    PlatKeyHandle key;
+    EXPECT_EQ(platRegCreateKey(HKCR, "ZarnoLaunch", &key), PLAT_ERROR_BADDB);
+    EXPECT_EQ(registryProblem(), std::string("The registry file has no place: HOME is ") +
+                                     (*badHome ? "not an absolute path." : "not set."));
+    desktopFailures.clear();
+    platDesktopInstall(support::launcherPath().c_str(), noteNothing,
+                       [](long error, const char *what) { keepFailure(error, what); });
+    EXPECT_EQ(desktopFailures, std::vector<std::string>{"$HOME/.local/share 203"});
+  }
+  EXPECT_FALSE(support::fileExists(dir + "/xdg"));
+  EXPECT_FALSE(support::fileExists(dir + "/share"));
+  EXPECT_FALSE(support::fileExists(dir + "/home/zarnolaunch"));
+  ASSERT_EQ(chdir(oldCwd), 0);
+  support::setEnv("HOME", home);
 
   support::setEnv("XDG_CONFIG_HOME", dir + "/xdg");
   EXPECT_EQ(read("ZarnoLaunch", nullptr), "<none>");
@@ -46,7 +92,33 @@ TEST_F(RegistryFile, WhereItLives) {
   EXPECT_EQ(read("ZarnoLaunch", nullptr), "explicit");
   support::unsetEnv("ZARNOLAUNCH_REGISTRY");
   EXPECT_EQ(read("ZarnoLaunch", nullptr), "xdg");
-  support::setEnv("HOME", oldHome);
+}
+
+TEST_F(RegistryFile, ALinkStaysALink) {
+  // Links into a folder of dotfiles that does not hold the file yet, nor
+  // exist: the registry file's and mimeapps.list.
+  std::string dir = support::makeTempDir();
+  support::setEnv("ZARNOLAUNCH_REGISTRY", dir + "/config/registry.reg");
+  support::setEnv("XDG_CONFIG_HOME", dir + "/config");
+  support::setEnv("XDG_DATA_HOME", dir + "/share");
+  support::setEnv("PATH", dir);  // the desktop's tools are only noted missing
+  ASSERT_TRUE(support::makeDirectory(dir + "/config"));
+  for (const char *name : {"registry.reg", "mimeapps.list"})
+    ASSERT_EQ(symlink((std::string("../dotfiles/new/") + name).c_str(), (dir + "/config/" + name).c_str()), 0);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", "/opt/zarnok"), 0);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", "/opt/zarnok2"), 0);
+  desktopFailures.clear();
+  platDesktopInstall(support::launcherPath().c_str(), noteNothing,
+                     [](long error, const char *what) { keepFailure(error, what); });
+  EXPECT_EQ(desktopFailures, std::vector<std::string>{});
+  for (const char *name : {"registry.reg", "mimeapps.list"}) {
+    struct stat st;
+    ASSERT_EQ(lstat((dir + "/config/" + name).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+  }
+  EXPECT_NE(support::readFile(dir + "/dotfiles/new/registry.reg").find("/opt/zarnok2"), std::string::npos);
+  EXPECT_NE(support::readFile(dir + "/dotfiles/new/mimeapps.list").find("zarnolaunch.desktop"),
+            std::string::npos);
 }
 
 TEST_F(RegistryFile, MissingFileIsEmptyAndAWriteMakesIt) {
@@ -69,27 +141,74 @@ TEST_F(RegistryFile, ChangesByOthersAreSeen) {
 }
 
 TEST_F(RegistryFile, UnreadableFileIsNeverReplaced) {
+  // Every call fails with 1009 while the file cannot be used, also through
+  // a key opened before it broke; the calls of registry/ would end the run.
   std::string path = support::registryFilePath();
-  const std::string broken[] = {
-      "REGEDIT4\n[HKEY_CLASSES_ROOT\\ZarnoLaunch]\n\"Path to Zarnok\"=\"/opt/zar",
-      "not a registry at all\n",
-      std::string("REGEDIT4\n\0\0\0", 12),
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\shell", "Path to Zarnok", "/opt/zarnok"), 0);
+  const std::string good = support::readFile(path);
+  const std::string cannot = "The registry file \"" + path + "\" cannot be read: ";
+  const struct {
+    std::string text, problem;
+  } broken[] = {
+      {good + "garbage line\n", "line 5: garbage line"},
+      {good.substr(0, good.size() - 4), "line 4: \"Path to Zarnok\"=\"/opt/zarn"},
+      {"not a registry at all\n", "line 1: not a registry at all"},
+      {std::string("REGEDIT4\n\0\0\0", 12), std::string("line 2: ")},
+      {"", "Is a directory"},
   };
-  for (const std::string &text : broken) {
-    ASSERT_TRUE(support::writeFile(path, text));
-    EXPECT_EQ(read("ZarnoLaunch", "Path to Zarnok"), "<none>");
-    EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch"));
-    EXPECT_EQ(regWriteString(HKCR, "ZarnoLaunch", nullptr, "x"), PLAT_ERROR_BADDB);
-    EXPECT_EQ(support::readFile(path), text);
+  for (const auto &c : broken) {
+    ASSERT_TRUE(support::writeFile(path, good));
+    PlatKeyHandle key, other;
+    ASSERT_EQ(platRegOpenKey(HKCR, "ZarnoLaunch", &key), 0);
+    if (c.text.empty()) {
+      ASSERT_EQ(::remove(path.c_str()), 0);
+      ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    } else {
+      ASSERT_TRUE(support::writeFile(path, c.text));
+    }
+    EXPECT_EQ(platRegOpenKey(HKCR, "ZarnoLaunch", &other), PLAT_ERROR_BADDB);
+    EXPECT_EQ(registryProblem(), cannot + c.problem);
+    unsigned long size = 0, subkeys, values;
+    char name[64];
+    const unsigned char data[] = "x";
+    EXPECT_EQ(platRegQueryValue(key, "Path to Zarnok", nullptr, nullptr, &size), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegEnumKey(key, 0, name, sizeof name), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegCountEntries(key, &subkeys, &values), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegSetValue(key, "x", REG_TYPE_SZ, data, sizeof data), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegCreateKey(HKCR, "Other", &other), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegDeleteValue(HKCR, "ZarnoLaunch\\shell", "Path to Zarnok"), PLAT_ERROR_BADDB);
+    EXPECT_EQ(platRegDeleteKey(HKCR, "ZarnoLaunch\\shell"), PLAT_ERROR_BADDB);
+    platRegCloseKey(key);
+    if (!c.text.empty()) {
+      EXPECT_EQ(support::readFile(path), c.text);
+    }
   }
-  // A directory where the file should be.
-  ::remove(path.c_str());
-  ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-  EXPECT_EQ(read("ZarnoLaunch", nullptr), "<none>");
-  EXPECT_NE(regWriteString(HKCR, "ZarnoLaunch", nullptr, "x"), 0);
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(RegistryFile, WritesKeepAHandWrittenFile) {
+  // A comment and one key, then what a first launch, "-install" and
+  // "-uninstall" write: the comment stays, no parent sections appear, and
+  // taking the launcher's keys out gives back the file as it was, but for
+  // the MIME database's key, which stays as it does on Windows.
+  std::string path = support::registryFilePath();
+  const std::string mine =
+      "REGEDIT4\r\n; my game, installed by hand\r\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\r\n"
+      "@=\"\\\"/bin/sh\\\" \\\"%1\\\"\"\r\n";
+  ASSERT_TRUE(support::writeFile(path, mine));
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", "/bin/sh"), 0);
+  EXPECT_EQ(support::readFile(path),
+            mine + "\r\n[HKEY_CLASSES_ROOT\\ZarnoLaunch]\r\n\"Path to Zarnok\"=\"/bin/sh\"\r\n");
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr, "x"), 0);
+  EXPECT_EQ(regDeleteTree(HKCR, "ZarnoLaunch"), 0);
+  EXPECT_EQ(support::readFile(path), mine);
+  support::RunResult r = support::run({support::launcherPath(), "-quiet", "-install"});
+  EXPECT_EQ(support::readFile(path).compare(0, mine.size(), mine), 0);
+  r = support::run({support::launcherPath(), "-quiet", "-uninstall"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(support::readFile(path), mine + "\r\n[HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type]\r\n");
 }
 
 TEST_F(RegistryFile, DirectoryThatIsAFileFailsTheWrite) {

@@ -1,4 +1,5 @@
-// The stand-in registry: one REGEDIT4 text file.
+// The registry file store behind the stand-in's registry calls: one
+// REGEDIT4 text file (regfile.cpp reads and edits its text).
 //
 // Readers never lock: the file is only ever replaced whole, by rename, so a
 // reader sees the old contents or the new, never a mix.  Writers serialise on
@@ -7,7 +8,11 @@
 // rename it over the old one.  A crash at any point leaves either the old
 // file or the new one; two launchers writing at once each see the other's
 // values.  A file that does not parse is never replaced: it may be a user's
-// hand edit gone wrong, and replacing it would lose whatever it held.
+// hand edit gone wrong, and replacing it would lose whatever it held.  Nor is
+// it an empty registry: taken for one, "-uninstall" would report success with
+// every entry still in place.  While it is so, every call fails with
+// PLAT_ERROR_BADDB, as Windows answers for a damaged hive, and
+// platRegistryProblem says which file and which line.
 //
 // The parsed contents are kept between calls and re-read only when the file
 // changed (device, inode, size or modification time), so a run that reads a
@@ -19,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
@@ -60,23 +66,43 @@ struct Cache {
   bool loaded = false;
   std::string path;
   Stamp stamp;
-  bool broken = false;  // the file exists but is no registry we can read
-  long brokenError = PLAT_OK;
+  std::string problem;  // why the registry cannot be used; "" when it can
   RegFile contents;
 };
 // Never destroyed: freeing the parsed registry at exit is work for nothing.
 Cache &cache = *new Cache;
+// What the last PLAT_ERROR_BADDB was about, for platRegistryProblem.
+std::string &lastProblem = *new std::string;
 
 // Looked up on every call: cheap next to the stat that follows, and a test
-// process may point it elsewhere between cases.
-std::string registryFile() {
+// process may point it elsewhere between cases.  False, with the reason in
+// problem, when no absolute place can be made of the environment.
+bool registryFile(std::string &path, std::string &problem) {
   const char *explicitPath = getenv("ZARNOLAUNCH_REGISTRY");
-  if (explicitPath && *explicitPath) return explicitPath;
-  const char *config = getenv("XDG_CONFIG_HOME");
-  if (config && *config) return std::string(config) + "/zarnolaunch/registry.reg";
+  if (explicitPath && *explicitPath) {
+    path = explicitPath;
+    return true;
+  }
+  std::string config;
+  if (xdgBaseDirectory("XDG_CONFIG_HOME", "/.config", config)) {
+    path = config + "/zarnolaunch/registry.reg";
+    return true;
+  }
   const char *home = getenv("HOME");
-  if (home && *home) return std::string(home) + "/.config/zarnolaunch/registry.reg";
-  return ".config/zarnolaunch/registry.reg";
+  problem = std::string("The registry file has no place: HOME is ") +
+            (home && *home ? "not an absolute path." : "not set.");
+  return false;
+}
+
+void markBroken(const std::string &path, const std::string &problem) {
+  cache = Cache();
+  cache.loaded = true;
+  cache.path = path;
+  cache.problem = problem;
+}
+
+std::string cannotRead(const std::string &path, const std::string &why) {
+  return "The registry file \"" + path + "\" cannot be read: " + why;
 }
 
 // Brings the cache up to date with the file.  Opening a key does this;
@@ -85,20 +111,17 @@ std::string registryFile() {
 // an empty registry; anything else that cannot be read or parsed marks it
 // broken.
 void refresh() {
-  std::string path = registryFile();
+  std::string path, problem;
+  if (!registryFile(path, problem)) return markBroken(path, problem);
   struct stat st;
   Stamp now;
   if (stat(path.c_str(), &st) == 0) {
     now = stampOf(st);
   } else if (errno != ENOENT && errno != ENOTDIR) {
-    cache = Cache();
-    cache.loaded = true;
-    cache.path = path;
-    cache.broken = true;
-    cache.brokenError = errorFromErrno(errno);
-    return;
+    return markBroken(path, cannotRead(path, strerror(errno)));
   }
-  if (cache.loaded && !cache.broken && cache.path == path && sameStamp(now, cache.stamp)) return;
+  if (cache.loaded && cache.problem.empty() && cache.path == path && sameStamp(now, cache.stamp))
+    return;
 
   cache = Cache();
   cache.loaded = true;
@@ -108,18 +131,23 @@ void refresh() {
   std::string text;
   if (!readRegularFile(path.c_str(), text)) {
     // A directory or device where the file should be is no registry either.
-    cache.broken = true;
-    cache.brokenError = errno == EINVAL ? PLAT_ERROR_BADDB : errorFromErrno(errno);
-    return;
+    const char *why = S_ISDIR(st.st_mode) ? strerror(EISDIR)
+                      : errno == EINVAL   ? "not a regular file"
+                                          : strerror(errno);
+    return markBroken(path, cannotRead(path, why));
   }
   // An empty file is what an interrupted first write of another program
   // could leave; it holds nothing, and may be written.
   if (text.empty()) return;
-  if (!regParse(text.data(), text.size(), cache.contents)) {
-    cache.contents = RegFile();
-    cache.broken = true;
-    cache.brokenError = PLAT_ERROR_BADDB;
-  }
+  RegParseError error;
+  if (!regParse(text.data(), text.size(), cache.contents, &error))
+    markBroken(path, cannotRead(path, "line " + std::to_string(error.line) + ": " + error.text));
+}
+
+// The answer of every call while the registry cannot be used.
+long badDb() {
+  lastProblem = cache.problem;
+  return PLAT_ERROR_BADDB;
 }
 
 // For reads through an open key; see refresh.
@@ -147,15 +175,17 @@ bool usableName(const std::string &s) {
 // write leaves the file as it was, byte for byte.
 template <typename Change>
 long modify(Change change) {
-  std::string path = registryFile();
+  refresh();
+  if (!cache.problem.empty()) return badDb();
+  std::string path = cache.path;
   std::string dir = directoryOf(path);
   long error = makeDirectories(dir);
   if (error != PLAT_OK) return error;
   int lockFd = lockDirectory(dir);
   if (lockFd < 0) return errorFromErrno(errno);
   refresh();
-  if (cache.broken) {
-    error = cache.brokenError == PLAT_OK ? PLAT_ERROR_BADDB : cache.brokenError;
+  if (!cache.problem.empty()) {
+    error = badDb();
   } else if (change(cache.contents)) {
     error = writeCache(path);
     if (error != PLAT_OK) cache = Cache();  // what is on disk is what counts
@@ -188,9 +218,10 @@ long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   PlatKey *handle = newHandle(root, path, &error);
   if (!handle) return error;
   refresh();
-  if (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath)) {
+  if (!cache.problem.empty() ||
+      (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
     delete handle;
-    return PLAT_ERROR_FILE_NOT_FOUND;
+    return cache.problem.empty() ? PLAT_ERROR_FILE_NOT_FOUND : badDb();
   }
   *key = handle;
   return PLAT_OK;
@@ -201,7 +232,8 @@ long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) 
   PlatKey *handle = newHandle(root, path, &error);
   if (!handle) return error;
   refresh();
-  if (cache.broken || (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
+  if (!cache.problem.empty() ||
+      (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
     error = modify([&](RegFile &file) {
       if (isRoot(handle->fullPath) || regFindKey(file, handle->fullPath)) return false;
       regMakeKey(file, handle->fullPath);
@@ -219,6 +251,7 @@ long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) 
 long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
                        unsigned char *data, unsigned long *size) {
   loadOnce();
+  if (!cache.problem.empty()) return badDb();
   RegKey *found = regFindKey(cache.contents, key->fullPath);
   const RegValue *value = found ? regFindValue(*found, name ? name : "") : nullptr;
   if (!value) return PLAT_ERROR_FILE_NOT_FOUND;
@@ -242,9 +275,9 @@ long platRegSetValue(PlatKeyHandle key, const char *name, unsigned long type,
   std::string bytes((const char *)data, size);
   std::string fullPath = key->fullPath;
   return modify([&](RegFile &file) {
-    // The key may be one another launcher has just written, or the root.
+    // The key may be one another launcher has just removed, or the root.
     RegKey &target = regMakeKey(file, fullPath);
-    return regSetValue(target, valueName, type, bytes);
+    return regSetValue(file, target, valueName, type, bytes);
   });
 }
 
@@ -252,6 +285,7 @@ void platRegCloseKey(PlatKeyHandle key) { delete key; }
 
 long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned long size) {
   loadOnce();
+  if (!cache.problem.empty()) return badDb();
   std::vector<std::string> names = regSubkeyNames(cache.contents, key->fullPath);
   if (index >= names.size()) return PLAT_ERROR_NO_MORE_ITEMS;
   const std::string &found = names[index];
@@ -262,6 +296,7 @@ long platRegEnumKey(PlatKeyHandle key, unsigned long index, char *name, unsigned
 
 long platRegCountEntries(PlatKeyHandle key, unsigned long *subkeys, unsigned long *values) {
   loadOnce();
+  if (!cache.problem.empty()) return badDb();
   const RegKey *found = regFindKey(cache.contents, key->fullPath);
   *subkeys = (unsigned long)regSubkeyNames(cache.contents, key->fullPath).size();
   *values = found ? (unsigned long)found->values.size() : 0;
@@ -276,7 +311,8 @@ long platRegDeleteKey(unsigned long root, const char *path) {
   if (error != PLAT_OK) return error;
   if (isRoot(fullPath)) return PLAT_ERROR_ACCESS_DENIED;
   refresh();
-  if (!cache.broken && !regFindKey(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;
+  if (!cache.problem.empty()) return badDb();
+  if (!regFindKey(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;
   long outcome = PLAT_OK;
   error = modify([&](RegFile &file) {
     if (!regFindKey(file, fullPath)) {
@@ -298,12 +334,13 @@ long platRegDeleteValue(unsigned long root, const char *path, const char *name) 
   if (error != PLAT_OK) return error;
   std::string valueName = name ? name : "";
   refresh();
-  RegKey *key = cache.broken ? nullptr : regFindKey(cache.contents, fullPath);
-  if (!cache.broken && (!key || !regFindValue(*key, valueName))) return PLAT_ERROR_FILE_NOT_FOUND;
+  if (!cache.problem.empty()) return badDb();
+  RegKey *key = regFindKey(cache.contents, fullPath);
+  if (!key || !regFindValue(*key, valueName)) return PLAT_ERROR_FILE_NOT_FOUND;
   long outcome = PLAT_OK;
   error = modify([&](RegFile &file) {
     RegKey *target = regFindKey(file, fullPath);
-    if (!target || !regEraseValue(*target, valueName)) {
+    if (!target || !regEraseValue(file, *target, valueName)) {
       outcome = PLAT_ERROR_FILE_NOT_FOUND;
       return false;
     }
@@ -312,4 +349,8 @@ long platRegDeleteValue(unsigned long root, const char *path, const char *name) 
   return error != PLAT_OK ? error : outcome;
 }
 
-bool platRegistryProblem(char *, unsigned long) { return false; }
+bool platRegistryProblem(char *buf, unsigned long size) {
+  if (lastProblem.empty() || !size) return false;
+  snprintf(buf, size, "%s", lastProblem.c_str());
+  return true;
+}
