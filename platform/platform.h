@@ -53,6 +53,26 @@ int platCompareNoCase(const char *a, const char *b);
 
 // True when a file or directory of that name exists.
 bool platFileExists(const char *path);
+// True when a file, not a directory, of that name exists.
+bool platIsFile(const char *path);
+// True when the path names the running launcher itself: the same name,
+// compared as the system compares file names, or (on Linux) the same file
+// reached another way, through a link.
+bool platIsSelf(const char *path, const char *self);
+
+// Whose is a registration that runs command: the shell's open command of
+// the file type, or the program a desktop entry names.  The program is read
+// as Windows reads it: between the quotes when the command begins with one;
+// unquoted, every text up to a blank is a candidate, shortest first, and so
+// is the whole command ("C:\Other Tools\other.exe %1" offers "C:\Other",
+// "C:\Other Tools\other.exe" and the whole line).  PLAT_OWNER_SELF when
+// the program or a candidate is this launcher (self), PLAT_OWNER_GONE when
+// no candidate exists as a file, PLAT_OWNER_OTHER otherwise: another
+// program's, to be left alone.
+#define PLAT_OWNER_SELF 0
+#define PLAT_OWNER_GONE 1
+#define PLAT_OWNER_OTHER 2
+int platCommandOwner(const char *command, const char *self);
 
 // Shows a message box (no owner window) and returns once it is dismissed.
 void platMessageBox(const char *text, const char *title, unsigned style);

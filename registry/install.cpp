@@ -1,3 +1,5 @@
+// "-install": the file type, its icon and open command, the content type,
+// the "zarnolaunch:" URL scheme, Navigator's helper entries and the desktop.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,57 +16,25 @@ const char *modulePath(void) {
   return modulePathCache;
 }
 
-const char contentType[] = "application/zarnolaunch";
-const char navigatorKey[] = "Software\\Netscape\\Netscape Navigator";
-const char navigatorSuffixes[] = "Software\\Netscape\\Netscape Navigator\\Suffixes";
-const char navigatorViewers[] = "Software\\Netscape\\Netscape Navigator\\Viewers";
-const char navigatorTrusted[] =
-    "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications";
-const char mimeKey[] = "MIME\\Database\\Content Type\\application/zarnolaunch";
-
-const ClassesPlace machineClasses = {HKCR, ""};
-const ClassesPlace userClasses = {HKCU, "Software\\Classes\\"};
-
-const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size) {
-  snprintf(buf, size, "%s%s", place->prefix, key);
-  return buf;
-}
-
-static long firstError = PLAT_OK;
-static const char *firstErrorKey = "";
-
-// what may be a caller's buffer, and a desktop file's path may be long: the
-// name is kept whole, on the heap, until the run ends.
-void noteFailure(long error, const char *what) {
-  if (error != PLAT_OK && firstError == PLAT_OK) {
-    firstError = error;
-    size_t length = strlen(what);
-    char *copy = (char *)malloc(length + 1);
-    if (copy) {
-      memcpy(copy, what, length + 1);
-      firstErrorKey = copy;
-    }
-  }
-}
-
-void reportFirstFailure(const char *format) {
-  if (firstError == PLAT_OK) return;
-  // The message is only shown; a name too long for it is cut, not lost.
-  char message[4096];
-  snprintf(message, sizeof message, format, firstErrorKey, firstError);
-  fatal(message, nullptr, STYLE_ERROR);
-}
-
 // The place the class entries go to this run; see install().
 static const ClassesPlace *place = &machineClasses;
+// Set when a class write through HKEY_CLASSES_ROOT was refused: the rest of
+// that pass is skipped, and the registration starts over at the user's place.
+static bool refused = false;
 
 // Writes one class entry at this run's place; a failure is kept for the
 // report, under the key's path at that place.
 static void writeClass(const char *key, const char *name, const void *data, unsigned long size,
                        unsigned long type) {
+  if (refused) return;
   char path[300];
   classKey(place, key, path, sizeof path);
-  noteFailure(regWriteValue(place->root, path, name, data, size, type), path);
+  long error = regWriteValue(place->root, path, name, data, size, type);
+  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
+    refused = true;
+    return;
+  }
+  noteFailure(error, path);
 }
 
 static void writeClassString(const char *key, const char *name, const char *text) {
@@ -92,20 +62,15 @@ static void addToViewerList(void) {
   }
 }
 
-void install(void) {
-  // Since Vista a new key written through HKEY_CLASSES_ROOT lands in the
-  // machine's classes, which a standard user may not write.  The first
-  // refusal sends every class entry to the user's own classes instead.
-  long error = regWriteString(HKCR, ".zarnok", nullptr, "ZarnoLaunch");
-  if (error == PLAT_ERROR_ACCESS_DENIED) {
-    logPrintf("Registering for the current user only.");
-    place = &userClasses;
-    writeClassString(".zarnok", nullptr, "ZarnoLaunch");
-  } else {
-    noteFailure(error, ".zarnok");
-  }
+// One pass over the class entries at this run's place, in the order they
+// have always been written; it stops at a refusal (see install()).
+static void registerClasses(void) {
+  writeClassString(".zarnok", nullptr, "ZarnoLaunch");
   writeClassString("ZarnoLaunch", nullptr, "Zarnok Launcher");
-  logPrintf("Running -install logic.");
+  if (refused) return;
+  static bool started = false;
+  if (!started) logPrintf("Running -install logic.");
+  started = true;
 
   // gamePath stores a derived path through HKEY_CLASSES_ROOT, which Windows
   // sends to the user's classes once they hold the key; the per-user
@@ -125,7 +90,7 @@ void install(void) {
   if (self[0]) {
     snprintf(openCommand, sizeof openCommand, "\"%s\" \"%%1\"", self);
     writeClassString(commandKey, nullptr, openCommand);
-  } else {
+  } else if (!refused) {
     char path[300];
     noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKey(place, commandKey, path, sizeof path));
   }
@@ -141,7 +106,26 @@ void install(void) {
   // names ignore case.  A separate key would have to be "zarnok" for the
   // short scheme, and that name is the game installation's own key.
   writeClassString("ZarnoLaunch", "URL Protocol", "");
+}
 
+void install(void) {
+  // Windows merges the user's own classes into HKEY_CLASSES_ROOT: a value
+  // written through it to a key the user's classes hold lands there, while
+  // a key they do not hold is made in the machine's classes, which a
+  // standard user may not write.  So the first write may succeed (Explorer
+  // keeps ".zarnok" in the user's classes once "Open with" was used) and a
+  // later one be refused.  Any refusal sends the whole registration to the
+  // user's classes, from the first entry on, so that it is never split
+  // between the two places.
+  registerClasses();
+  if (refused) {
+    logPrintf("Registering for the current user only.");
+    place = &userClasses;
+    refused = false;
+    registerClasses();
+  }
+
+  const char *self = modulePath();
   if (regKeyExists(HKCU, navigatorKey)) {
     writeString(HKCU, navigatorSuffixes, contentType, "zarnok");
     if (self[0]) {

@@ -11,29 +11,16 @@ static void noteRemoval(long error, const char *what) {
   if (error != PLAT_ERROR_FILE_NOT_FOUND) noteFailure(error, what);
 }
 
-// Whether a registered open command is this launcher's, or names a program
-// that is gone, and so may be removed.  The path is compared the way Windows
-// compares file names, without regard to ASCII case.
-static bool removableCommand(const char *command, const char *self) {
-  size_t length = strlen(command);
-  char *copy = (char *)malloc(length + 1);
-  if (!copy) return false;
-  memcpy(copy, command, length + 1);
-  const char *program = commandProgram(copy);
-  bool removable = (self[0] && platCompareNoCase(program, self) == 0) || !platFileExists(program);
-  free(copy);
-  return removable;
-}
-
-// Removes the class entries at one place.  Another copy's registration, one
-// whose open command names another launcher that exists, is left whole: its
-// file type, the extension that points to it, and the content type.
+// Removes the class entries at one place.  A registration whose open command
+// names another program that exists (another copy of the launcher, as a
+// rule) is left whole: its file type, the extension that points to it, and
+// the content type.
 static void removeClasses(const ClassesPlace *place, const char *self) {
   char key[300];
   char *command = regReadString(place->root,
                                 classKey(place, "ZarnoLaunch\\shell\\open\\command", key, sizeof key),
                                 nullptr);
-  if (command && !removableCommand(command, self)) {
+  if (command && platCommandOwner(command, self) == PLAT_OWNER_OTHER) {
     logPrintf("Another copy of ZarnoLaunch is registered; leaving it: \"%s\"", command);
     free(command);
     return;

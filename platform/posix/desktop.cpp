@@ -161,18 +161,10 @@ void runTool(const char *tool, const std::string &dir, PlatNote note) {
                      (first.empty() ? "." : ": " + first));
 }
 
-bool samePath(const std::string &a, const std::string &b) {
-  return platCompareNoCase(a.c_str(), b.c_str()) == 0;
-}
-
-// Whether the launcher named as an entry's or a link's owner is this one (or
-// reaches it through a link), or is gone; either way it may be removed.
+// Whether an entry's or a link's owner may be removed: it is this launcher,
+// or a program that is gone.  The registry's rule (platCommandOwner).
 bool removableOwner(const std::string &owner, const char *self) {
-  if (samePath(owner, self) || !platFileExists(owner.c_str())) return true;
-  char *real = realpath(owner.c_str(), nullptr);
-  bool same = real && samePath(real, self);
-  free(real);
-  return same;
+  return platCommandOwner(owner.c_str(), self) != PLAT_OWNER_OTHER;
 }
 
 // Points the link at self.  A new link is made beside it and renamed into

@@ -25,6 +25,20 @@ bool platFileExists(const char *path) {
   return stat(path, &st) == 0;
 }
 
+bool platIsFile(const char *path) {
+  struct stat st;
+  return stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// The same name ignoring ASCII case, as on Windows and as the launcher has
+// always compared its own path; or the same file, so that the link the
+// desktop entry may name (and any other way to the launcher) counts too.
+bool platIsSelf(const char *path, const char *self) {
+  if (platCompareNoCase(path, self) == 0) return true;
+  struct stat a, b;
+  return stat(path, &a) == 0 && stat(self, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 void platMessageBox(const char *text, const char *title, unsigned style) {
   // Standard error first and always: a terminal or a session log keeps the
   // message whether or not a dialog can be shown, and it is there before the

@@ -13,6 +13,14 @@ static HKEY toHkey(PlatKeyHandle key) { return (HKEY)key; }
 
 bool platFileExists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool platIsFile(const char *path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Windows compares file names without regard to case.
+bool platIsSelf(const char *path, const char *self) { return platCompareNoCase(path, self) == 0; }
+
 // USER32 is loaded for the first message box, not at start-up: a launch
 // shows none, and under Wine loading USER32 cost a launch more time than
 // all of its own work.  If it cannot be loaded the box is not shown; the
@@ -68,8 +76,9 @@ static void notifyShell(void) {
   typedef void(WINAPI * ChangeNotify)(LONG, UINT, LPCVOID, LPCVOID);
   ChangeNotify notify = (ChangeNotify)(void (*)(void))GetProcAddress(shell, "SHChangeNotify");
   // SHCNE_ASSOCCHANGED with SHCNF_IDLIST: Explorer shows the new icon and
-  // handler at once, without a log-off.
-  if (notify) notify(0x08000000L, 0x0000u, NULL, NULL);
+  // handler at once, without a log-off.  SHCNF_FLUSH: the notice is
+  // delivered before the call returns, for the launcher exits right after.
+  if (notify) notify(0x08000000L, 0x0000u | 0x1000u, NULL, NULL);
   FreeLibrary(shell);
 }
 

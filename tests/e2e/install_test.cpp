@@ -97,6 +97,30 @@ TEST_F(Install, AStandardUserRegistersForThemselves) {
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\MIME"));
 }
 
+TEST_F(Install, AStandardUserAfterExplorerHasBeenThere) {
+  // Explorer's "Open with" leaves a list under the user's ".zarnok", which
+  // "-uninstall" rightly keeps; writes through HKEY_CLASSES_ROOT to that key
+  // then land in the user's classes, and the next key is refused.
+  std::string launcher = support::standardUserLauncherPath();
+  EXPECT_EQ(support::run({launcher, "-quiet", "-install"}).status, 1);
+  ASSERT_EQ(regWriteString(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type", ""), 0);
+  EXPECT_EQ(support::run({launcher, "-quiet", "-uninstall"}).status, 0);
+  ASSERT_TRUE(regKeyExists(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids"));
+
+  support::RunResult r = support::run({launcher, "-quiet", "-logfile", log, "-install"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(logLines(), (std::vector<std::string>{"Registering for the current user only.",
+                                                   "Running -install logic.",
+                                                   "Alert title: [ZarnokLaunch]",
+                                                   "Alert text:  ZarnoLaunch installed successfully!"}));
+  expectClassRows(HKCU, "Software\\Classes\\", game, launcher);
+  EXPECT_EQ(read(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type"), "");
+  EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch"));
+  r = support::run({launcher, "-quiet", "zarnolaunch://after.explorer.test:1"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"after.explorer.test:1"});
+}
+
 TEST_F(Install, TheSuccessBoxIsShown) {
   if (!support::boxesOnStandardError()) GTEST_SKIP() << "message boxes are real windows here";
   support::RunResult r = support::runLauncher({"-install", "-quiet"});
@@ -248,9 +272,13 @@ TEST_F(Uninstall, TakesBackNavigatorsEntriesButNotTheViewerList) {
 }
 
 TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
-  // Another copy of the launcher, which exists, or one that is gone.
+  // Another copy of the launcher, which exists, or one that is gone; and
+  // commands without quotes, read as Windows reads them.
   std::string otherCopy = "\"" + game + "\" \"%1\"";
   std::string goneCopy = "\"" + support::joinPath(dir, "gone.exe") + "\" \"%1\"";
+  std::string tools = support::joinPath(dir, "Other Tools");
+  ASSERT_TRUE(support::makeDirectory(tools));
+  std::string otherInTools = copyInto(game, tools);
   struct Case {
     std::string extension, command;
     bool typeStays;
@@ -259,6 +287,10 @@ TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
       {"OtherProgram", "", false, "OtherProgram"},
       {"ZarnoLaunch", otherCopy, true, "ZarnoLaunch"},
       {"ZarnoLaunch", goneCopy, false, "<none>"},
+      {"ZarnoLaunch", game + " %1", true, "ZarnoLaunch"},
+      {"ZarnoLaunch", otherInTools + " %1", true, "ZarnoLaunch"},
+      {"ZarnoLaunch", support::launcherPath() + " \"%1\"", false, "<none>"},
+      {"ZarnoLaunch", support::joinPath(dir, "gone folder") + " %1", false, "<none>"},
   };
   for (const Case &c : cases) {
     support::resetRegistry();

@@ -1,0 +1,51 @@
+// What "-install" and "-uninstall" share: the names they write and remove,
+// the two places class entries can live, and the first failure of a run.
+#include "registry/registration.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "registry/registry.h"
+#include "report/report.h"
+
+const char contentType[] = "application/zarnolaunch";
+const char navigatorKey[] = "Software\\Netscape\\Netscape Navigator";
+const char navigatorSuffixes[] = "Software\\Netscape\\Netscape Navigator\\Suffixes";
+const char navigatorViewers[] = "Software\\Netscape\\Netscape Navigator\\Viewers";
+const char navigatorTrusted[] =
+    "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications";
+const char mimeKey[] = "MIME\\Database\\Content Type\\application/zarnolaunch";
+
+const ClassesPlace machineClasses = {HKCR, ""};
+const ClassesPlace userClasses = {HKCU, "Software\\Classes\\"};
+
+const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size) {
+  snprintf(buf, size, "%s%s", place->prefix, key);
+  return buf;
+}
+
+static long firstError = PLAT_OK;
+static const char *firstErrorKey = "";
+
+// what may be a caller's buffer, and a desktop file's path may be long: the
+// name is kept whole, on the heap, until the run ends.
+void noteFailure(long error, const char *what) {
+  if (error != PLAT_OK && firstError == PLAT_OK) {
+    firstError = error;
+    size_t length = strlen(what);
+    char *copy = (char *)malloc(length + 1);
+    if (copy) {
+      memcpy(copy, what, length + 1);
+      firstErrorKey = copy;
+    }
+  }
+}
+
+void reportFirstFailure(const char *format) {
+  if (firstError == PLAT_OK) return;
+  // The message is only shown; a name too long for it is cut, not lost.
+  char message[4096];
+  snprintf(message, sizeof message, format, firstErrorKey, firstError);
+  fatal(message, nullptr, STYLE_ERROR);
+}
