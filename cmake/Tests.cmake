@@ -89,7 +89,7 @@ add_test(NAME e2e_tests COMMAND e2e_tests)
 if(WIN32)
   # Reads INI files with GetPrivateProfileStringA for the native build's
   # comparison with its own reader.
-  add_executable(ini_probe tests/ini_probe.cpp)
+  add_executable(ini_probe tests/ini_probe.cpp ${ZARNO_TEST_RESOURCES})
   target_link_options(ini_probe PRIVATE -static)
   zarno_test_program(shell_tests tests/unit/main.cpp tests/e2e/shell_test.cpp ${ZARNO_SUPPORT})
   target_link_libraries(shell_tests PRIVATE shell32)

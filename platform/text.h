@@ -8,8 +8,4 @@ inline unsigned char asciiLower(unsigned char c) {
   return c >= 'A' && c <= 'Z' ? (unsigned char)(c - 'A' + 'a') : c;
 }
 
-// The length of the valid UTF-8 sequence at p (terminated), or 0 when p
-// does not start one.
-size_t utf8Length(const unsigned char *p);
-
 #endif

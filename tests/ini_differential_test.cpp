@@ -68,13 +68,33 @@ std::vector<Request> requests() {
       {"[ZarnoLaunch]\nServer=" + std::string(5000, 'z') + "\n"},
       {"[ZarnoLaunch]\nServer=\"" + std::string(4094, 'q') + "\"\n"},
       {"[ZarnoLaunch]\nServer=a.b.c\n", " ZarnoLaunch ", " Server "},
+      // Bytes that are no UTF-8, read in a UTF-8 code page: one U+FFFD for
+      // each bad sequence, however far Windows takes a sequence in.
+      {"[ZarnoLaunch]\nServer=x\xE2\x82y\xF0\x9F\x98z\n"},
+      {"[ZarnoLaunch]\nServer=x\xED\xA0\x80y\xE0\x80\x80z\n"},
+      {"[ZarnoLaunch]\nServer=x\xF4\x90\x80\x80y\xC0\xAF\xF8\x88z\n"},
+      {"[Zarno\xFFLaunch]\nServer=in.the.section\n[ZarnoLaunch]\nServer=x\xE2\x82"},
+      {"[ZarnoLaunch]\nServer=\xC2\xA0no.break\xE2\x80\x83spaces\xE3\x80\x80\n"},
+      {"\xC2\xA0[ZarnoLaunch]\n\xC2\xA0Server=after.a.no.break.space\n"},
   };
-  std::string utf16 = "\xFF\xFE";
-  for (char c : std::string("[ZarnoLaunch]\r\nServer=utf16.le\r\n")) {
-    utf16 += c;
-    utf16 += '\0';
-  }
-  r.push_back({utf16});
+  // UTF-16 with its mark, little- and big-endian: a pair is one character,
+  // a surrogate without its partner is U+FFFD.
+  auto utf16 = [](const std::vector<unsigned> &value, bool big) {
+    std::string text = big ? "\xFE\xFF" : "\xFF\xFE";
+    std::vector<unsigned> units;
+    for (char c : std::string("[ZarnoLaunch]\r\nServer=")) units.push_back((unsigned char)c);
+    units.insert(units.end(), value.begin(), value.end());
+    units.push_back('\r');
+    units.push_back('\n');
+    for (unsigned u : units) {
+      char hi = (char)(u >> 8), lo = (char)(u & 0xFF);
+      text += big ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return text;
+  };
+  r.push_back({utf16({'u', 't', 'f', '1', '6', '.', 'l', 'e'}, false)});
+  r.push_back({utf16({'x', 0xD83D, 0xDE00, 'y', 0xD800, 'z', 0xDC00, 0xD800, 0xD800}, false)});
+  r.push_back({utf16({'x', 0xD83D, 0xDE00, 'y', 0xDBFF}, true)});
   return r;
 }
 

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/desktop.h"
-#include "platform/text.h"
+#include "platform/posix/utf8.h"
 
 const char desktopFileId[] = "zarnolaunch.desktop";
 // A plain array, not a vector: a constant needs no constructor at start-up,
@@ -24,13 +24,6 @@ namespace {
 
 const char defaultsGroup[] = "Default Applications";
 const char addedGroup[] = "Added Associations";
-
-bool validUtf8(const std::string &s) {
-  const unsigned char *p = (const unsigned char *)s.c_str();
-  for (size_t length; *p; p += length)
-    if ((length = utf8Length(p)) == 0) return false;
-  return true;
-}
 
 struct Line {
   std::string text;  // without its line end
@@ -101,7 +94,7 @@ bool desktopPlainPath(const std::string &path) {
                  (c >= '0' && c <= '9') || (c != '\0' && strchr("/._-+,@:=", c));
     if (!plain) return false;
   }
-  return validUtf8(path);
+  return isValidUtf8(path.data(), path.size());
 }
 
 std::string desktopEscapeString(const std::string &value) {

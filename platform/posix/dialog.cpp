@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/posix/process.h"
-#include "platform/text.h"
+#include "platform/posix/utf8.h"
 
 namespace {
 
@@ -24,31 +24,17 @@ typedef std::vector<std::string> Arguments;
 
 // zenity reads its options with GLib, which converts every string option to
 // UTF-8 and refuses to start at all on bytes that do not convert.  A link
-// file's line, shown in an error, may be in any encoding: each byte that does
-// not belong to a valid UTF-8 sequence becomes U+FFFD, as Qt shows it too.
-std::string validUtf8(const char *s) {
-  std::string out;
-  const unsigned char *p = (const unsigned char *)s;
-  while (*p) {
-    size_t length = utf8Length(p);
-    if (length == 0) {
-      out += "\xEF\xBF\xBD";
-      p++;
-    } else {
-      out.append((const char *)p, length);
-      p += length;
-    }
-  }
-  return out;
-}
+// file's line, shown in an error, may be in any encoding: each bad sequence
+// becomes U+FFFD, as Windows and Qt show it too.
+std::string zenityText(const char *s) { return repairUtf8(s, strlen(s)); }
 
 // "--name=value" keeps a value that begins with '-' from being read as an
 // option.  --no-markup shows the text as it is: as Pango markup a '<' or '&'
 // from a link file would change or blank the message, and only markup goes
 // through zenity's backslash escapes.
 Arguments zenityArguments(const char *text, const char *title, bool error) {
-  return {"zenity", error ? "--error" : "--info", "--no-markup", "--title=" + validUtf8(title),
-          "--text=" + validUtf8(text)};
+  return {"zenity", error ? "--error" : "--info", "--no-markup", "--title=" + zenityText(title),
+          "--text=" + zenityText(text)};
 }
 
 // kdialog reads "\n" in a message as a line break and "\\" as one backslash,

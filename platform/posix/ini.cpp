@@ -3,11 +3,15 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/utf8.h"
 #include "platform/text.h"
 
-// The rules follow what GetPrivateProfileStringA does with a file:
+// The rules follow what GetPrivateProfileStringA does with a file, in a
+// process whose code page is UTF-8 (as the Windows build's manifest asks):
 //  - a UTF-8 byte-order mark is skipped; UTF-16 text (with its mark) is
-//    narrowed first;
+//    narrowed first, an unpaired surrogate becoming U+FFFD;
+//  - in other text each bad UTF-8 sequence becomes U+FFFD, so that a value
+//    reads, is logged and is shown the same on both systems;
 //  - lines end at any run of CR and LF;
 //  - blanks (ASCII white space and Ctrl-Z, the old DOS end-of-file mark)
 //    around lines, names and values do not count;
@@ -48,21 +52,18 @@ static bool spanEquals(Span s, Span wanted) {
 static std::string narrowUtf16(const unsigned char *p, size_t length, bool bigEndian) {
   std::string out;
   out.reserve(length / 2);
-  for (size_t i = 0; i + 1 < length; i += 2) {
-    unsigned unit = bigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
-    if (unit >= 0xD800 && unit <= 0xDFFF) {
-      unit = '?';  // surrogate halves have no place in an address anyway
+  size_t units = length / 2;
+  auto unitAt = [&](size_t i) -> unsigned long {
+    return bigEndian ? (p[2 * i] << 8 | p[2 * i + 1]) : (p[2 * i + 1] << 8 | p[2 * i]);
+  };
+  for (size_t i = 0; i < units; ++i) {
+    unsigned long unit = unitAt(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 &&
+        unitAt(i + 1) <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00);
+      ++i;
     }
-    if (unit < 0x80) {
-      out += (char)unit;
-    } else if (unit < 0x800) {
-      out += (char)(0xC0 | unit >> 6);
-      out += (char)(0x80 | (unit & 0x3F));
-    } else {
-      out += (char)(0xE0 | unit >> 12);
-      out += (char)(0x80 | ((unit >> 6) & 0x3F));
-      out += (char)(0x80 | (unit & 0x3F));
-    }
+    appendUtf8(out, unit);  // an unpaired surrogate becomes U+FFFD
   }
   return out;
 }
@@ -106,6 +107,11 @@ unsigned long iniLookup(const char *data, size_t length, const char *section,
   } else if (length >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
                              (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
     converted = narrowUtf16(bytes + 2, length - 2, bytes[0] == 0xFE);
+    data = converted.data();
+    length = converted.size();
+  }
+  if (converted.empty() && !isValidUtf8(data, length)) {
+    converted = repairUtf8(data, length);
     data = converted.data();
     length = converted.size();
   }

@@ -45,7 +45,10 @@ TEST(IniLookup, Rules) {
       {"[ZarnoLaunch]\nServer=\n", ""},
       {"", "DEF"},
       {"[ZarnoLaunch]\nServer=a = b\n", "a = b"},
-      {"[ZarnoLaunch]\nServer=\xA0x\xA0\n", "\xA0x\xA0"},
+      // Only ASCII blanks are trimmed, not a no-break space; a byte that is
+      // no UTF-8 reads as U+FFFD, as in the Windows build's code page.
+      {"[ZarnoLaunch]\nServer=\xC2\xA0x\xC2\xA0\n", "\xC2\xA0x\xC2\xA0"},
+      {"[ZarnoLaunch]\nServer=\xA0x\xED\xA0\x80\n", "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD"},
   };
   for (const Case &c : cases) EXPECT_EQ(lookup(c.text), c.expected) << c.text;
 }
