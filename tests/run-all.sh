@@ -57,6 +57,12 @@ if [ ${#packages[@]} -gt 0 ]; then
     "${packages[@]}" >/dev/null
 fi
 
+# The log header's test runs under a German locale, to see it keep English names.
+if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+  $sudo_cmd sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $sudo_cmd locale-gen >/dev/null
+fi
+
 # --- builds ------------------------------------------------------------------
 # The Windows build comes first: the native INI comparison runs its probe.
 for preset in win32 native asan fuzz; do

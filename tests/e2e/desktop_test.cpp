@@ -20,12 +20,6 @@ const char success[] = "Alert text:  ZarnoLaunch installed successfully!";
 class Desktop : public LauncherTest {
  protected:
   std::string data, config, entry, package, icon, link, mimeapps, links;
-  struct Saved {
-    std::string name;
-    bool set;
-    std::string value;
-  };
-  std::vector<Saved> saved;
 
   void SetUp() override {
     LauncherTest::SetUp();
@@ -45,21 +39,6 @@ class Desktop : public LauncherTest {
     links = dir + "/server links";
     fs::create_directory(links);
   }
-  void TearDown() override {
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-      if (it->set)
-        support::setEnv(it->name, it->value);
-      else
-        support::unsetEnv(it->name);
-    }
-    LauncherTest::TearDown();
-  }
-  void setEnv(const std::string &name, const std::string &value) {
-    const char *old = getenv(name.c_str());
-    saved.push_back({name, old != nullptr, old ? old : ""});
-    support::setEnv(name, value);
-  }
-
   // "-install" or "-uninstall" by a launcher, with a fresh log.
   support::RunResult registration(const std::string &option,
                                   const std::string &launcher = support::launcherPath()) {

@@ -23,7 +23,26 @@ class LauncherTest : public testing::Test {
     record = support::joinPath(dir, "game-record.txt");
     support::setEnv("ZARNOK_RECORD", record);
   }
-  void TearDown() override { support::resetRegistry(); }
+  void TearDown() override {
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+      if (it->set)
+        support::setEnv(it->name, it->value);
+      else
+        support::unsetEnv(it->name);
+    }
+    saved.clear();
+    support::resetRegistry();
+  }
+
+  // Environment variables changed through these are put back after the test.
+  void setEnv(const std::string &name, const std::string &value) {
+    keep(name);
+    support::setEnv(name, value);
+  }
+  void unsetEnv(const std::string &name) {
+    keep(name);
+    support::unsetEnv(name);
+  }
 
   // The game's installation: its open command names the stand-in game.
   static std::string installGame(const std::string &game = support::fakeGamePath()) {
@@ -93,6 +112,18 @@ class LauncherTest : public testing::Test {
 
   static std::string read(unsigned long root, const char *path, const char *name) {
     return support::regText(root, path, name);
+  }
+
+ private:
+  struct Saved {
+    std::string name;
+    bool set;
+    std::string value;
+  };
+  std::vector<Saved> saved;
+  void keep(const std::string &name) {
+    const char *old = getenv(name.c_str());
+    saved.push_back({name, old != nullptr, old ? old : ""});
   }
 };
 

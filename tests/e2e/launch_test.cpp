@@ -152,6 +152,23 @@ TEST_F(Launch, PathsInAnyScript) {
   EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Path to Zarnok"), gameThere);
 }
 
+TEST_F(Launch, TheGameIsExactlyTheFileTheRegistryNames) {
+  if (support::registryFilePath().empty()) GTEST_SKIP() << "Windows file names hold no quote";
+  // A Linux file name may hold a double quote; split by the Windows rules,
+  // "/x/q"d/game" would start "/x/q" with two arguments.
+  std::string folder = support::joinPath(dir, "q\"d");
+  ASSERT_TRUE(support::makeDirectory(folder));
+  ASSERT_TRUE(support::makeDirectory(support::joinPath(dir, "q")));
+  std::string gameThere = copyInto(game, folder);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", gameThere.c_str()), 0);
+  support::RunResult r = launch(serverFile("a.b.c:1"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"a.b.c:1"});
+  EXPECT_NE(logText().find("launching this command line: \"\"" + gameThere + "\" a.b.c:1\"\n"),
+            std::string::npos)
+      << logText();
+}
+
 TEST_F(Launch, ADirectoryAsLinkFileHasNoServer) {
   support::RunResult r = launch(dir);
   EXPECT_EQ(r.status, 1);

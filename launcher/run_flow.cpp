@@ -1,3 +1,4 @@
+// The run flow: the command line, walked in order, and how a run ends.
 #include <cstdlib>
 #include <cstring>
 
