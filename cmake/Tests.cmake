@@ -52,7 +52,8 @@ if(NOT WIN32)
     tests/unit/ini_test.cpp
     tests/unit/regfile_test.cpp
     tests/unit/registry_file_test.cpp
-    tests/unit/desktop_text_test.cpp)
+    tests/unit/desktop_text_test.cpp
+    tests/unit/wine_prefix_test.cpp)
 endif()
 zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
 add_test(NAME unit_tests COMMAND unit_tests)
@@ -69,7 +70,8 @@ if(NOT WIN32)
   # The Linux desktop: freedesktop registration and dialogs.
   list(APPEND ZARNO_E2E_SOURCES
     tests/e2e/desktop_test.cpp
-    tests/e2e/dialog_test.cpp)
+    tests/e2e/dialog_test.cpp
+    tests/e2e/wine_prefix_test.cpp)
 endif()
 # The launcher as a standard user runs it on Windows: HKEY_CLASSES_ROOT
 # refuses its writes.  A test build only; see tests/support/standard_user.cpp.
@@ -105,6 +107,12 @@ else()
     ZARNO_WINE_RUN="${CMAKE_SOURCE_DIR}/cmake/wine-run.sh"
     ZARNO_WINE_PREFIX="${ZARNO_WIN32_BUILD}/wineprefix")
   add_test(NAME ini_differential COMMAND ini_differential)
+  # The Linux launcher and a game installed with Wine: the win32 build's
+  # stand-in game, registered in a prefix of this build tree's own.
+  set_property(SOURCE tests/e2e/wine_prefix_test.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+    ZARNO_WINE_GAME="${ZARNO_WIN32_BUILD}/zarnok-demo.exe"
+    ZARNO_WINE_RUN="${CMAKE_SOURCE_DIR}/cmake/wine-run.sh"
+    ZARNO_E2E_WINE_PREFIX="${CMAKE_BINARY_DIR}/e2e-wineprefix")
 endif()
 
 get_property(zarno_tests DIRECTORY PROPERTY TESTS)

@@ -105,6 +105,18 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed);
 // and none was found.
 long platStartGame(const char *program, const char *argument, char *commandLine, PlatNote note);
 
+// The game installed with Wine, for a Linux launcher whose own registry names
+// none.  platWineClassesString reads the default value of
+// HKEY_CLASSES_ROOT\key as the player's Wine prefix holds it ($WINEPREFIX,
+// else ~/.wine): a heap string (the caller frees it) with the prefix's folder
+// in prefix (size bytes), or null.  The prefix's files are only read; one
+// that is damaged or unreadable goes to note and reads as empty.
+// platWinePath gives the file that a Windows path of that prefix names, in
+// buf (size bytes): false when there is none or it does not fit.  Windows
+// has no prefix: null and false.
+char *platWineClassesString(const char *key, char *prefix, unsigned long size, PlatNote note);
+bool platWinePath(const char *prefix, const char *windowsPath, char *buf, unsigned long size);
+
 // After a registry call failed with PLAT_ERROR_BADDB: why the registry as a
 // whole cannot be used (which file, which line), as a sentence for the user,
 // in buf.  False when there is nothing more to say than the code, as on

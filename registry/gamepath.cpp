@@ -45,18 +45,28 @@ const char *gamePath(void) {
   }
   free(stored);
 
-  char *command = regReadString(HKCR, "Zarnok\\shell\\open\\command", nullptr);
+  // A Linux player who installed the Windows game with Wine has its open
+  // command only in the Wine prefix's registry, with a Windows path that the
+  // prefix's drives map to the Linux file.  Only the Linux path is stored, so
+  // that the prefix is read once.
+  const char *gameCommand = "Zarnok\\shell\\open\\command";
+  char prefix[4096] = "";
+  char *command = regReadString(HKCR, gameCommand, nullptr);
+  if (!command) command = platWineClassesString(gameCommand, prefix, sizeof prefix, logLine);
   if (!command)
     fatal("Zarnok is not properly installed!  Please reinstall Zarnok.", nullptr, STYLE_ERROR);
 
   char *path = commandProgram(command);
-  if (!fitsCache(path) || !platFileExists(path)) {
+  char mapped[4096];
+  if (prefix[0]) path = platWinePath(prefix, path, mapped, sizeof mapped) ? mapped : nullptr;
+  if (!path || !fitsCache(path) || !platFileExists(path)) {
     free(command);
     fatal("Can't find Zarnok on your system!", nullptr, STYLE_ERROR);
   }
   strcpy(gamePathCache, path);
   free(command);
   gamePathDerived = true;
+  if (prefix[0]) logPrintf("game found in the Wine prefix \"%s\"", prefix);
   // Remembered for the next run; a failure only costs that run the lookup.
   regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", gamePathCache);
   return gamePathCache;

@@ -1,7 +1,7 @@
 // The POSIX stand-in: the same launcher on Linux, with message boxes on
 // standard error and, on a desktop, as dialogs (dialog.cpp), INI files read
-// by the Windows rules, the game started directly, and a registry file
-// (registry.cpp).
+// by the Windows rules, the game started directly (through Wine when it is a
+// Windows program, wine.cpp), and a registry file (regstore.cpp).
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -18,6 +18,7 @@
 #include "platform/posix/error.h"
 #include "platform/posix/file.h"
 #include "platform/posix/process.h"
+#include "platform/posix/wine.h"
 
 
 bool platFileExists(const char *path) {
@@ -74,8 +75,34 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 // rules for splitting a command line would read as the end of the program.
 // It gets standard input, output and error and nothing else of the
 // launcher's: above all not the log, which it must not hold open.
-long platStartGame(const char *program, const char *argument, char *, PlatNote) {
+//
+// A Windows build of the game (a file that begins with "MZ") is started
+// through Wine: "wine" from PATH, or $WINE as Wine's own tools allow, with
+// the game's path and the address, and WINEPREFIX set to the prefix whose
+// drive_c holds the game.  A browser or xdg-open starts the launcher with no
+// Wine variables at all; the game's path alone says where it lives.
+long platStartGame(const char *program, const char *argument, char *, PlatNote note) {
+  std::vector<std::string> argv{program, argument};
+  StartOptions options;
+  bool throughWine = isWindowsProgram(program);
+  if (throughWine) {
+    const char *wine = getenv("WINE");
+    argv.insert(argv.begin(), wine && *wine ? wine : "wine");
+    options.searchPath = true;
+    std::string prefix = winePrefixHolding(program);
+    options.environment = wineEnvironment(prefix, program);
+    if (prefix.empty()) {
+      // None holds it: Wine uses the prefix the environment names.
+      const char *inherited = getenv("WINEPREFIX");
+      const char *home = getenv("HOME");
+      prefix = inherited && *inherited ? inherited : std::string(home ? home : "") + "/.wine";
+    }
+    std::string line = "starting Zarnok through \"" + argv[0] + "\" in the Wine prefix \"" + prefix + "\"";
+    note(line.c_str());
+  }
   pid_t pid;
-  int error = startProgram({program, argument}, StartOptions(), &pid);
-  return error == 0 ? PLAT_OK : errorFromErrno(error);
+  int error = startProgram(argv, options, &pid);
+  if (error == 0) return PLAT_OK;
+  if (throughWine && (error == ENOENT || error == ENOTDIR)) return PLAT_ERROR_NO_WINE;
+  return errorFromErrno(error);
 }

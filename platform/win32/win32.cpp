@@ -105,6 +105,10 @@ long platStartGame(const char *, const char *, char *commandLine, PlatNote) {
 
 bool platRegistryProblem(char *, unsigned long) { return false; }
 
+// On Windows the game's installation is the registry itself.
+char *platWineClassesString(const char *, char *, unsigned long, PlatNote) { return NULL; }
+bool platWinePath(const char *, const char *, char *, unsigned long) { return false; }
+
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   HKEY h;
   LONG error = RegOpenKeyExA((HKEY)(ULONG_PTR)root, path, 0, KEY_READ, &h);

@@ -49,7 +49,7 @@ void isolateEnvironment() {
   setEnv("XDG_RUNTIME_DIR", runtime);
   for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "BROWSER", "XDG_CURRENT_DESKTOP",
                            "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-                           "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID",
+                           "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "WINEPREFIX", "WINE",
                            "DBUS_SESSION_BUS_ADDRESS"})
     unsetEnv(name);
 }

@@ -1,0 +1,56 @@
+// The Windows game under Wine.  Most Linux players of a Windows game install
+// it with Wine, which registers it only inside the Wine prefix: its open
+// command lives in the prefix's registry files, its program under the
+// prefix's drives.  The launcher reads that registry, maps the Windows path
+// to the Linux file through the prefix's drive links, and starts a Windows
+// program through Wine in the prefix that holds it.  Wine's files are only
+// ever read: never written, never locked (Wine's server owns them).
+#ifndef ZARNOLAUNCH_POSIX_WINE_H
+#define ZARNOLAUNCH_POSIX_WINE_H
+
+#include <string>
+#include <vector>
+
+// What a look-up in a Wine registry file found.
+enum WineRegistryResult { WINE_VALUE_FOUND, WINE_VALUE_MISSING, WINE_REGISTRY_DAMAGED };
+
+// Reads a string value from the text of a Wine registry file ("WINE REGISTRY
+// Version 2", as system.reg holds it), by Wine's own loading rules.  key is
+// the path below the file's root ("Software\\Classes\\Zarnok"), name the
+// value's name or null for the key's default value; both match ignoring
+// case.  A key may appear in several sections; a later value wins.  Found:
+// value holds the text in UTF-8, up to its first NUL.  A value that is no
+// string reads as missing.  Damaged, with the line's number in *badLine: the
+// text is no Wine registry file, a key line cannot be read, or a line of the
+// key asked for cannot.  Other keys' unreadable lines are passed over, as
+// Wine passes over them.
+WineRegistryResult wineRegistryString(const std::string &text, const char *key, const char *name,
+                                      std::string &value, int *badLine);
+
+// The prefix the player's Wine uses: $WINEPREFIX when set (Wine takes only
+// an absolute path), else ~/.wine when it exists; "" when there is none.
+std::string playerWinePrefix();
+
+// The Linux path of a Windows path ("C:\\Games\\zarnok.exe") in a prefix:
+// the drive through the prefix's dosdevices link, then each component as it
+// is or, where that is missing, a name in the folder that matches it
+// ignoring case, as Wine looks names up.  False when nothing is there.
+bool wineUnixPath(const std::string &prefix, const std::string &windowsPath, std::string &unixPath);
+
+// The prefix that holds a file: the folder whose drive_c contains it, ""
+// when none does.
+std::string winePrefixHolding(const std::string &path);
+
+// True when the file begins with "MZ": a Windows program, for Wine to run.
+bool isWindowsProgram(const char *path);
+
+// The environment for Wine to start program in: the launcher's, with
+// WINEPREFIX set to prefix unless that is "".  Wine reads a program's path
+// in the locale's character set, and the launcher's paths are UTF-8: a path
+// beyond ASCII under a locale of another set (as "C" or "POSIX", where a
+// browser was started without a session's settings) would name another file,
+// so such a start gets LC_CTYPE=C.UTF-8.  Empty when the launcher's own
+// environment will do.
+std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program);
+
+#endif

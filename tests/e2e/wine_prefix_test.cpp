@@ -1,0 +1,222 @@
+// The Linux launcher and the Windows game installed with Wine.  The group
+// shares one real prefix, kept in the build tree and made on first use; the
+// win32 build's stand-in game is registered in it the way its installer
+// would do it, under Wine, in a folder with a blank and a non-ASCII letter in
+// its name.  The prefix's files are read by the tests too, never changed:
+// damaged registries are copies in prefixes of their own.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char folderName[] = "Zarnok Spiel \xC3\x84";
+const char notInstalled[] = "Alert text:  Zarnok is not properly installed!  Please reinstall Zarnok.";
+const char noWine[] = "Alert text:  Zarnok is a Windows program, and Wine was not found to start it.";
+
+// Wine's variables: none of them reaches a launcher started by a browser.
+const char *wineVariables[] = {"WINEPREFIX", "WINEDEBUG", "WINEARCH", "WINEDLLOVERRIDES",
+                               "WINE", "WINESERVER", "WINELOADER"};
+
+class WinePrefix : public LauncherTest {
+ protected:
+  static std::string prefix, game;
+  static bool registered;
+
+  // A command of Wine's in the group's prefix, through the build's runner.
+  static support::RunResult wine(const std::vector<std::string> &args) {
+    // Wine reads its arguments in the locale's character set; the folder's
+    // name is UTF-8.
+    // What Wine's tools print goes with their errors, to the result.
+    std::vector<std::string> argv{"/usr/bin/env", "LC_ALL=C.UTF-8", "sh", "-c",
+                                  "exec sh \"$0\" \"$@\" 1>&2", ZARNO_WINE_RUN, prefix};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return support::run(argv);
+  }
+  static support::RunResult wineserver(const char *option) {
+    return support::run({"/usr/bin/env", "WINEPREFIX=" + prefix, "wineserver", option});
+  }
+
+  static void SetUpTestSuite() {
+    prefix = ZARNO_E2E_WINE_PREFIX;
+    support::RunResult made = wine({"cmd", "/c", "exit"});
+    std::string folder = prefix + "/drive_c/Games/" + folderName;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    game = folder + "/zarnok-demo.exe";
+    fs::copy_file(ZARNO_WINE_GAME, game, fs::copy_options::overwrite_existing, error);
+    std::string command = std::string("\"C:\\Games\\") + folderName + "\\zarnok-demo.exe\" \"%1\"";
+    support::RunResult added =
+        wine({"reg", "add", "HKCR\\Zarnok\\shell\\open\\command", "/ve", "/d", command, "/f"});
+    // Wine's server writes the registry files when it ends.
+    wineserver("-w");
+    registered = !error && made.status == 0 && added.status == 0;
+    if (registered) game = fs::canonical(game).string();
+    if (!registered) fprintf(stderr, "making the prefix failed: %s%s\n", made.errorOutput.c_str(),
+                             added.errorOutput.c_str());
+  }
+  // The games ran under Wine; whatever of Wine is still running ends here.
+  static void TearDownTestSuite() { wineserver("-k"); }
+
+  void SetUp() override {
+    LauncherTest::SetUp();
+    for (const char *name : wineVariables) unsetEnv(name);
+  }
+  bool logHas(const std::string &line) {
+    for (const std::string &l : logLines())
+      if (l == line) return true;
+    return false;
+  }
+  support::RunResult launch(const std::vector<std::string> &args) {
+    ::remove(log.c_str());
+    ::remove(record.c_str());
+    std::vector<std::string> all{"-quiet", "-logfile", log};
+    all.insert(all.end(), args.begin(), args.end());
+    return support::runLauncher(all);
+  }
+  std::string stored() { return read(HKCR, "ZarnoLaunch", "Path to Zarnok"); }
+};
+
+std::string WinePrefix::prefix, WinePrefix::game;
+bool WinePrefix::registered = false;
+
+TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
+  ASSERT_TRUE(registered);
+  std::string home = getenv("HOME");
+  std::string server = serverFile("alpha.beta.gamma:7777");
+  // The prefix named by WINEPREFIX, and Wine's default ~/.wine.
+  const struct {
+    std::string wineprefix, named;
+  } cases[] = {{prefix, prefix}, {"", home + "/.wine"}};
+  for (const auto &c : cases) {
+    support::resetRegistry();
+    if (!c.wineprefix.empty()) {
+      setEnv("WINEPREFIX", c.wineprefix);
+    } else {
+      unsetEnv("WINEPREFIX");
+      fs::create_directory_symlink(prefix, c.named);
+    }
+    support::RunResult r = launch({server});
+    EXPECT_EQ(r.status, 0) << c.named << "\n" << logText() << r.errorOutput;
+    EXPECT_TRUE(logHas("game found in the Wine prefix \"" + c.named + "\"")) << logText();
+    EXPECT_TRUE(logHas("path to Zarnok: \"" + game + "\"")) << logText();
+    EXPECT_TRUE(logHas("launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\""))
+        << logText();
+    EXPECT_TRUE(logHas("starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""))
+        << logText();
+    EXPECT_EQ(stored(), game);
+    EXPECT_EQ(gameArguments(), std::vector<std::string>{"alpha.beta.gamma:7777"}) << c.named;
+    fs::remove(home + "/.wine");
+  }
+
+  // From then on the stored path is all it takes: no Wine variable, no
+  // ~/.wine, and the prefix's registry is not read again.
+  unsetEnv("WINEPREFIX");
+  support::RunResult r = launch({"zarnolaunch://delta.epsilon.zeta:1234"});
+  EXPECT_EQ(r.status, 0) << logText() << r.errorOutput;
+  EXPECT_EQ(logText().find("game found"), std::string::npos) << logText();
+  EXPECT_TRUE(logHas("starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""))
+      << logText();
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"delta.epsilon.zeta:1234"});
+}
+
+TEST_F(WinePrefix, InstalledFromATerminalStartedByXdgOpenWithNoWineVariables) {
+  ASSERT_TRUE(registered);
+  std::string home = support::makeTempDir();
+  setEnv("XDG_DATA_HOME", home + "/share");
+  setEnv("XDG_CONFIG_HOME", home + "/config");
+  setEnv("XDG_CURRENT_DESKTOP", "X-Generic");
+  setEnv("DISPLAY", ":0");
+  setEnv("WINEPREFIX", prefix);
+  support::RunResult r = launch({"-install"});
+  EXPECT_EQ(r.status, 1) << logText();
+  EXPECT_TRUE(logHas("game found in the Wine prefix \"" + prefix + "\"")) << logText();
+  EXPECT_TRUE(logHas("Alert text:  ZarnoLaunch installed successfully!")) << logText();
+  EXPECT_EQ(stored(), game);
+
+  unsetEnv("WINEPREFIX");
+  ::remove(record.c_str());
+  r = support::run({"/bin/sh", "-c", "exec xdg-open \"$1\"", "sh", "zarnolaunch://delta.epsilon.zeta:1234/"});
+  EXPECT_EQ(r.status, 0) << r.errorOutput;
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"delta.epsilon.zeta:1234"}) << r.errorOutput;
+}
+
+TEST_F(WinePrefix, ADamagedOrUnreadableRegistryIsSkipped) {
+  ASSERT_TRUE(registered);
+  const std::string real = support::readFile(prefix + "/system.reg");
+  const std::string key = "\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command]";
+  size_t keyAt = real.find(key);
+  ASSERT_NE(keyAt, std::string::npos);
+  size_t valueAt = real.find("\n@=", keyAt) + 1;
+  std::string cutLine = std::to_string(std::count(real.begin(), real.begin() + valueAt, '\n') + 1);
+
+  // Each in a prefix of its own: what its system.reg holds, or a folder in
+  // its place; the line the log gets, if any; how the run ends.
+  const struct {
+    std::string what, registry;
+    std::string note, alert;
+  } cases[] = {
+      {"header cut off", real.substr(real.find('\n') + 1), "is damaged at line 1; skipping it",
+       notInstalled},
+      {"cut inside the value", real.substr(0, valueAt + 12),
+       "is damaged at line " + cutLine + "; skipping it", notInstalled},
+      {"a folder", "", "cannot be read (error 1016); skipping it", notInstalled},
+      {"a program that is not there",
+       "WINE REGISTRY Version 2\n" + key.substr(1) + " 1\n@=\"\\\"C:\\\\Games\\\\gone.exe\\\" \\\"%1\\\"\"\n",
+       "", "Alert text:  Can't find Zarnok on your system!"},
+  };
+  for (const auto &c : cases) {
+    support::resetRegistry();
+    std::string own = support::makeTempDir() + "/prefix";
+    fs::create_directories(own + "/drive_c/Games");
+    fs::create_directories(own + "/dosdevices");
+    fs::create_directory_symlink("../drive_c", own + "/dosdevices/c:");
+    if (c.registry.empty())
+      fs::create_directory(own + "/system.reg");
+    else
+      ASSERT_TRUE(support::writeFile(own + "/system.reg", c.registry));
+    setEnv("WINEPREFIX", own);
+    support::RunResult r = launch({serverFile("a.b.c")});
+    EXPECT_EQ(r.status, 1) << c.what;
+    std::string text = logText();
+    if (c.note.empty()) {
+      EXPECT_EQ(text.find("Wine prefix's registry"), std::string::npos) << c.what << "\n" << text;
+    } else {
+      EXPECT_TRUE(logHas("the Wine prefix's registry \"" + own + "/system.reg\" " + c.note))
+          << c.what << "\n" << text;
+    }
+    EXPECT_TRUE(logHas(c.alert)) << c.what << "\n" << text;
+    EXPECT_EQ(stored(), "<none>") << c.what;
+    EXPECT_FALSE(gameStarted()) << c.what;
+  }
+}
+
+TEST_F(WinePrefix, NoWineToStartIt) {
+  ASSERT_TRUE(registered);
+  setEnv("WINEPREFIX", prefix);
+  std::string emptyPath = support::makeTempDir();
+  const struct {
+    std::string path, wine;
+  } cases[] = {{emptyPath, ""}, {getenv("PATH") ? getenv("PATH") : "/usr/bin", emptyPath + "/wine"}};
+  for (const auto &c : cases) {
+    support::resetRegistry();
+    setEnv("PATH", c.path);
+    if (c.wine.empty())
+      unsetEnv("WINE");
+    else
+      setEnv("WINE", c.wine);
+    support::RunResult r = launch({serverFile("a.b.c")});
+    EXPECT_EQ(r.status, 1) << c.path << " " << c.wine;
+    EXPECT_TRUE(logHas(noWine)) << logText();
+    EXPECT_FALSE(gameStarted());
+  }
+}
+
+}  // namespace
