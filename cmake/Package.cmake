@@ -1,7 +1,144 @@
-# The release packages made with CPack: a zip of the Windows build.
-install(TARGETS launcher RUNTIME DESTINATION .)
-install(FILES README.md examples/example.zarnok DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME "ZarnoLaunch-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# The release packages made with CPack: a zip of the Windows build, and a
+# Debian package of the Linux one.
+if(WIN32)
+  install(TARGETS launcher RUNTIME DESTINATION .)
+  install(FILES README.md examples/example.zarnok DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "ZarnoLaunch-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  include(CPack)
+  return()
+endif()
+
+# The Debian package, zarnolaunch_<version>_<arch>.deb in the build directory,
+# made by the target "deb" (part of the default build of a static launcher):
+#
+#   /usr/bin/zarnolaunch
+#   /usr/share/applications/zarnolaunch.desktop   from resources/zarnolaunch.desktop.in
+#   /usr/share/mime/packages/zarnolaunch.xml       resources/zarnolaunch-mime.xml
+#   /usr/share/icons/hicolor/32x32/apps/zarnolaunch.png
+#   /usr/share/doc/zarnolaunch/   README.md, copyright, changelog.gz
+#   /usr/share/lintian/overrides/zarnolaunch   see below
+#
+# The desktop entry and the MIME package are the templates that "-install"
+# writes per user (they are compiled into the launcher), so the two cannot
+# differ.  The package's entry names the launcher by its name on the PATH.
+#
+# No maintainer scripts: the triggers of shared-mime-info, desktop-file-utils
+# and the icon theme cache rebuild the MIME database, the desktop entries'
+# MIME cache and the icon cache whenever files land in or leave
+# /usr/share/mime/packages, /usr/share/applications and /usr/share/icons.
+# A user's own registration ("-install") still comes first for that user, as
+# XDG_DATA_HOME is searched before the system folders.
+#
+# No Depends: the launcher is linked statically.  xdg-utils is what browsers
+# and file managers hand links over with; wine runs a Windows build of the
+# game; zenity, kdialog or xmessage (x11-utils) shows the launcher's messages
+# as dialogs.
+#
+# lintian (Debian 12's, 2.116.3, even with --pedantic) reports no error.
+# statically-linked-binary, an error for a usual package, is overridden in
+# the package (/usr/share/lintian/overrides/zarnolaunch) with its reason:
+# the launcher is static on purpose.  The one warning that stays, which the
+# tests let pass and no other:
+#   no-manual-page [usr/bin/zarnolaunch]
+#     the launcher is started by the desktop, not by people at a shell; its
+#     options are in the README installed beside the copyright file.
+set(ZARNO_DEB_LINTIAN_WARNINGS no-manual-page)
+
+find_program(ZARNO_DPKG dpkg)
+if(NOT ZARNO_DPKG)
+  message(STATUS "No dpkg: the Debian package is not made")
+  return()
+endif()
+execute_process(COMMAND ${ZARNO_DPKG} --print-architecture
+                OUTPUT_VARIABLE ZARNO_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)
+
+set(ZARNO_DEB_MAINTAINER "ZarnoLaunch developers <zarnolaunch@zarnok.net>" CACHE STRING
+    "Maintainer of the Debian package: name and e-mail address")
+
+# The package's copy of the desktop entry.
+function(zarno_package_desktop_entry out)
+  set(TRY_EXEC zarnolaunch)
+  set(EXEC zarnolaunch)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/zarnolaunch.desktop.in ${out} @ONLY)
+endfunction()
+set(ZARNO_DEB_FILES ${CMAKE_BINARY_DIR}/deb)
+zarno_package_desktop_entry(${ZARNO_DEB_FILES}/zarnolaunch.desktop)
+# The one exception to Debian's rules, with its reason, where lintian shows it.
+file(CONFIGURE OUTPUT ${ZARNO_DEB_FILES}/lintian-overrides CONTENT
+"# Linked statically on purpose: loading shared libraries costs more than a
+# whole launch, and the package needs no other package.
+zarnolaunch: statically-linked-binary [usr/bin/zarnolaunch]
+" @ONLY)
+# Debian's changelog, which every package carries; a release adds its entry
+# on top.
+file(CONFIGURE OUTPUT ${ZARNO_DEB_FILES}/changelog CONTENT
+"zarnolaunch (@PROJECT_VERSION@) stable; urgency=medium
+
+  * First Debian package of the Linux launcher.
+
+ -- @ZARNO_DEB_MAINTAINER@  Mon, 07 Dec 2026 00:00:00 +0000
+" @ONLY)
+
+install(TARGETS launcher RUNTIME DESTINATION bin)
+# Stripped as Debian's own packages are (dh_strip), without the sections
+# that only say which compiler made it.
+install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+  --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/zarnolaunch\")")
+install(FILES ${ZARNO_DEB_FILES}/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME zarnolaunch)
+install(FILES ${ZARNO_DEB_FILES}/zarnolaunch.desktop DESTINATION share/applications)
+install(FILES resources/zarnolaunch-mime.xml DESTINATION share/mime/packages
+        RENAME zarnolaunch.xml)
+install(FILES resources/zarnolaunch.png DESTINATION share/icons/hicolor/32x32/apps)
+install(FILES README.md resources/copyright ${ZARNO_DEB_FILES}/changelog.gz
+        DESTINATION share/doc/zarnolaunch)
+
+# CPack builds the target "preinstall" before it installs; were that to
+# build everything, it would build this package again from within itself.
+# The target "deb" depends on what the package holds instead.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zarnolaunch)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ZARNO_DEB_ARCH})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZARNO_DEB_MAINTAINER}")
+# Not "games": that section is for the games themselves, in /usr/games.
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine, zenity | kdialog | x11-utils")
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "launcher that joins Zarnok game servers from links")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ZarnoLaunch opens Zarnok server link files (.zarnok) and zarnolaunch: links
+from web pages and file managers: it reads the server's address, checks it,
+and starts the installed game on that server.
+.
+The package registers the launcher with the desktop for every user. The
+game is found through the launcher's registry file; a Windows build of the
+game can run under Wine.")
 include(CPack)
+
+set(ZARNO_DEB ${CMAKE_BINARY_DIR}/zarnolaunch_${PROJECT_VERSION}_${ZARNO_DEB_ARCH}.deb)
+if(ZARNO_STATIC)
+  set(ZARNO_DEB_ALL ALL)
+endif()
+add_custom_command(OUTPUT ${ZARNO_DEB_FILES}/changelog.gz
+  COMMAND gzip -9nkf ${ZARNO_DEB_FILES}/changelog
+  DEPENDS ${ZARNO_DEB_FILES}/changelog
+  VERBATIM)
+add_custom_command(OUTPUT ${ZARNO_DEB}
+  COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/zarnolaunch.desktop
+          ${ZARNO_DEB_FILES}/lintian-overrides
+          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/copyright
+          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml
+          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.png
+  COMMENT "Making ${ZARNO_DEB}"
+  VERBATIM)
+add_custom_target(deb ${ZARNO_DEB_ALL} DEPENDS ${ZARNO_DEB})

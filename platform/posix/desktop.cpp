@@ -49,15 +49,10 @@
 
 namespace {
 
+// resources/zarnolaunch-mime.xml, which the Debian package installs as it is.
 const char mimePackageText[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-    "  <mime-type type=\"application/zarnolaunch\">\n"
-    "    <comment>Zarnok server link</comment>\n"
-    "    <sub-class-of type=\"text/plain\"/>\n"
-    "    <glob pattern=\"*.zarnok\"/>\n"
-    "  </mime-type>\n"
-    "</mime-info>\n";
+#include "generated/zarnolaunch-mime.xml.inc"
+    ;
 
 struct Places {
   std::string configHome, mimeDir, mimePackage, applicationsDir, desktopEntry, icon, linkDir, link,

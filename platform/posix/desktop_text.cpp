@@ -173,24 +173,44 @@ std::string desktopExecProgram(const std::string &exec) {
   return out;
 }
 
+namespace {
+
+// resources/zarnolaunch.desktop.in, from which the Debian package's entry is
+// made too, so that the two cannot drift apart.  "@TRY_EXEC@" stands for the
+// launcher itself, "@EXEC@" for the program that Exec runs.
+const char desktopEntryTemplate[] =
+#include "generated/zarnolaunch.desktop.in.inc"
+    ;
+
+// The template with each "@NAME@" of values replaced, in one pass: a value
+// that holds "@" (paths may) is never taken for a placeholder itself.
+std::string fillTemplate(const char *text,
+                         const std::vector<std::pair<const char *, std::string>> &values) {
+  std::string out;
+  for (const char *p = text; *p;) {
+    bool filled = false;
+    if (*p == '@') {
+      for (const auto &value : values) {
+        size_t length = strlen(value.first);
+        if (strncmp(p + 1, value.first, length) == 0 && p[1 + length] == '@') {
+          out += value.second;
+          p += length + 2;
+          filled = true;
+          break;
+        }
+      }
+    }
+    if (!filled) out += *p++;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string desktopEntryText(const std::string &self, const std::string &program) {
-  std::string types;
-  for (const char *type : desktopTypeNames) (types += type) += ";";
-  // NoDisplay: it opens server links, and has nothing to show in a menu.
-  // Version 1.4 is the newest Debian 12's desktop-file-validate knows, and
-  // nothing here needs a later one.
-  return "[Desktop Entry]\n"
-         "Type=Application\n"
-         "Version=1.4\n"
-         "Name=ZarnoLaunch\n"
-         "GenericName=Zarnok Server Launcher\n"
-         "Comment=Joins the Zarnok server that a server link names\n"
-         "Icon=zarnolaunch\n"
-         "TryExec=" + desktopEscapeString(self) + "\n"
-         "Exec=" + desktopEscapeString(desktopExecArgument(program) + " %u") + "\n"
-         "NoDisplay=true\n"
-         "Terminal=false\n"
-         "MimeType=" + types + "\n";
+  return fillTemplate(desktopEntryTemplate,
+                      {{"TRY_EXEC", desktopEscapeString(self)},
+                       {"EXEC", desktopEscapeString(desktopExecArgument(program))}});
 }
 
 std::string desktopEntryValue(const std::string &text, const char *key) {

@@ -36,6 +36,8 @@ TEST(DesktopEntry, ExecQuoting) {
       {"/opt/it's/z", false, "\"/opt/it's/z\" %u"},
       {"/opt/~a/b;c|d&e>f<g*h?i#j(k)/z", false, "\"/opt/~a/b;c|d&e>f<g*h?i#j(k)/z\" %u"},
       {"/opt/trailing ", false, "\"/opt/trailing \" %u"},
+      // The template's own place-holders in a path are filled in once only.
+      {"/opt/@EXEC@/@TRY_EXEC@/z", true, "/opt/@EXEC@/@TRY_EXEC@/z %u"},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(desktopPlainPath(c.path), c.plain) << c.path;
