@@ -22,7 +22,7 @@ if(WIN32)
   # Test programs speak UTF-8 through the narrow calls, as the launcher does,
   # so that they can make and hand over paths in any script.
   file(WRITE ${CMAKE_BINARY_DIR}/test-manifest.rc
-       "1 24 \"${CMAKE_SOURCE_DIR}/resources/zarnolaunch.manifest\"\n")
+       "1 24 \"${ZARNO_MANIFEST}\"\n")
   set(ZARNO_TEST_RESOURCES ${CMAKE_BINARY_DIR}/test-manifest.rc)
 endif()
 

@@ -34,8 +34,9 @@ for pkg in xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin libfile-
            x11-utils xvfb xauth xdotool; do
   have_pkg "$pkg" || packages+=("$pkg")
 done
-# The Windows setup is made with NSIS.
+# The Windows setup is made with NSIS; its tests under Wine are in Python.
 have makensis || packages+=(nsis)
+have python3 || packages+=(python3)
 # The Debian package is checked with Debian's own checker.
 have lintian || packages+=(lintian)
 # The browser group: two browsers, a driver for one, two web servers.
