@@ -53,9 +53,25 @@ if ! have_pkg wine32:i386; then
 fi
 if [ ${#packages[@]} -gt 0 ]; then
   echo "== installing: ${packages[*]}"
+  # nginx and Apache start as services when installed, both on port 80: the
+  # second may fail to start and fail its installation with it, and without
+  # systemd both would be left running.  The browser group starts servers of
+  # its own, so no service starts while installing (policy-rc.d is obeyed by
+  # invoke-rc.d and by systemd's helper alike).
+  policy=/usr/sbin/policy-rc.d made_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo_cmd tee "$policy" >/dev/null
+    $sudo_cmd chmod +x "$policy"
+    made_policy=1
+    trap '$sudo_cmd rm -f "$policy"' EXIT
+  fi
   $sudo_cmd apt-get update -qq -o DPkg::Lock::Timeout=600
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
     "${packages[@]}" >/dev/null
+  if [ -n "$made_policy" ]; then
+    $sudo_cmd rm -f "$policy"
+    trap - EXIT
+  fi
 fi
 
 # The log header's test runs under a German locale, to see it keep English names.
