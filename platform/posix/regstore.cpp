@@ -211,6 +211,11 @@ PlatKey *newHandle(unsigned long root, const char *path, long *error) {
 
 bool isRoot(const std::string &fullPath) { return fullPath.find('\\') == std::string::npos; }
 
+// Whether the key is in the file; the roots always are.
+bool keyThere(RegFile &file, const std::string &fullPath) {
+  return isRoot(fullPath) || regFindKey(file, fullPath);
+}
+
 }  // namespace
 
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
@@ -218,8 +223,7 @@ long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   PlatKey *handle = newHandle(root, path, &error);
   if (!handle) return error;
   refresh();
-  if (!cache.problem.empty() ||
-      (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
+  if (!cache.problem.empty() || !keyThere(cache.contents, handle->fullPath)) {
     delete handle;
     return cache.problem.empty() ? PLAT_ERROR_FILE_NOT_FOUND : badDb();
   }
@@ -232,10 +236,9 @@ long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) 
   PlatKey *handle = newHandle(root, path, &error);
   if (!handle) return error;
   refresh();
-  if (!cache.problem.empty() ||
-      (!isRoot(handle->fullPath) && !regFindKey(cache.contents, handle->fullPath))) {
+  if (!cache.problem.empty() || !keyThere(cache.contents, handle->fullPath)) {
     error = modify([&](RegFile &file) {
-      if (isRoot(handle->fullPath) || regFindKey(file, handle->fullPath)) return false;
+      if (keyThere(file, handle->fullPath)) return false;
       regMakeKey(file, handle->fullPath);
       return true;
     });
