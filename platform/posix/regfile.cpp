@@ -44,9 +44,7 @@ std::string regFullPath(const char *rootName, const char *path) {
   return full;
 }
 
-static bool isRootPath(const std::string &fullPath) {
-  return fullPath.find('\\') == std::string::npos;
-}
+bool regIsRoot(const std::string &fullPath) { return fullPath.find('\\') == std::string::npos; }
 
 // ---- lines ------------------------------------------------------------------
 
@@ -157,7 +155,7 @@ RegKey &regMakeKey(RegFile &file, const std::string &fullPath) {
   size_t index = keyEntry(file, fullPath);
   RegKey &key = file.keys[index];
   // Only the new key itself is spelled out: its parents exist through it.
-  if (index >= known && !isRootPath(fullPath)) addSection(file, key);
+  if (index >= known && !regIsRoot(fullPath)) addSection(file, key);
   return key;
 }
 
@@ -226,7 +224,7 @@ bool regEraseKey(RegFile &file, const std::string &fullPath) {
   size_t slash = key->path.rfind('\\');
   if (slash != std::string::npos && !key->sections.empty()) {
     std::string parentPath = key->path.substr(0, slash);
-    parent = isRootPath(parentPath) ? nullptr : regFindKey(file, parentPath);
+    parent = regIsRoot(parentPath) ? nullptr : regFindKey(file, parentPath);
     if (parent && (!parent->sections.empty() || regSubkeyNames(file, parentPath).size() > 1))
       parent = nullptr;
   }

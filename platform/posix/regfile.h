@@ -78,6 +78,8 @@ bool regParse(const char *data, size_t length, RegFile &out, RegParseError *erro
 // The text again: what was read, with the edits made since.
 std::string regSerialize(const RegFile &file);
 
+// True for a root's own path ("HKEY_CLASSES_ROOT"): the roots always exist.
+bool regIsRoot(const std::string &fullPath);
 RegKey *regFindKey(RegFile &file, const std::string &fullPath);
 // Finds or creates the key; a new one gets a section at the end of the
 // file, its missing parents none.

@@ -14,9 +14,10 @@
 // PLAT_ERROR_BADDB, as Windows answers for a damaged hive, and
 // platRegistryProblem says which file and which line.
 //
-// The parsed contents are kept between calls and re-read only when the file
-// changed (device, inode, size or modification time), so a run that reads a
-// long list one value at a time does not parse the file once per value.
+// For reading, the parsed contents are kept between calls and re-read only
+// when the file changed (device, inode, size or modification time), so a run
+// that reads a long list one value at a time does not parse the file once
+// per value.  A write always reads the file afresh under the lock.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -183,6 +184,11 @@ long modify(Change change) {
   if (error != PLAT_OK) return error;
   int lockFd = lockDirectory(dir);
   if (lockFd < 0) return errorFromErrno(errno);
+  // Under the lock the file is read again whatever its stamp says: a file
+  // system may hand a freed inode number to the next file, and time stamps
+  // move in steps of milliseconds, so two quick writes of the same size by
+  // others could look like none, and this write would drop their values.
+  cache.loaded = false;
   refresh();
   if (!cache.problem.empty()) {
     error = badDb();
@@ -209,11 +215,9 @@ PlatKey *newHandle(unsigned long root, const char *path, long *error) {
   return *error == PLAT_OK ? new PlatKey{full} : nullptr;
 }
 
-bool isRoot(const std::string &fullPath) { return fullPath.find('\\') == std::string::npos; }
-
 // Whether the key is in the file; the roots always are.
 bool keyThere(RegFile &file, const std::string &fullPath) {
-  return isRoot(fullPath) || regFindKey(file, fullPath);
+  return regIsRoot(fullPath) || regFindKey(file, fullPath);
 }
 
 }  // namespace
@@ -312,7 +316,7 @@ long platRegDeleteKey(unsigned long root, const char *path) {
   std::string fullPath;
   long error = keyPath(root, path, fullPath);
   if (error != PLAT_OK) return error;
-  if (isRoot(fullPath)) return PLAT_ERROR_ACCESS_DENIED;
+  if (regIsRoot(fullPath)) return PLAT_ERROR_ACCESS_DENIED;
   refresh();
   if (!cache.problem.empty()) return badDb();
   if (!regFindKey(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;

@@ -12,7 +12,8 @@ static void same(const RegFile &edited, RegFile &again) {
   if (again.keys.size() != edited.keys.size()) abort();
   for (const RegKey &key : edited.keys) {
     RegKey *other = regFindKey(again, key.path);
-    // A parent no section names is spelled as the first section under it.
+    // A parent that no section names is found under the spelling of the
+    // first section below it, whatever case the edit used.
     if (!other || other->values.size() != key.values.size()) abort();
     for (const RegValue &v : key.values) {
       const RegValue *w = regFindValue(*other, v.name);

@@ -78,7 +78,7 @@ TEST_F(RegistryFile, WhereItLives) {
   }
   EXPECT_FALSE(support::fileExists(dir + "/xdg"));
   EXPECT_FALSE(support::fileExists(dir + "/share"));
-  EXPECT_FALSE(support::fileExists(dir + "/home/zarnolaunch"));
+  EXPECT_FALSE(support::fileExists(dir + "/home/.local"));  // a relative HOME's data folder
   ASSERT_EQ(chdir(oldCwd), 0);
   support::setEnv("HOME", home);
 
