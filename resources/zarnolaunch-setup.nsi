@@ -239,6 +239,10 @@ found:
   ; given as /D=C:\Games\..\ZarnoLaunch is compared in that form.  (The path
   ; must exist for GetFullPathName.)
   GetFullPathName $INSTDIR $INSTDIR
+  ; The outermost new folder too, so that taking back stops there and never
+  ; walks up into the player's own folders.
+  StrCmp $createdTop "" +2
+  GetFullPathName $createdTop $createdTop
   File "/oname=${EXE}" "${LAUNCHER}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 

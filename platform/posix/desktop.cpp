@@ -157,9 +157,11 @@ void runTool(const char *tool, const std::string &dir, PlatNote note) {
 }
 
 // Whether an entry's or a link's owner may be removed: it is this launcher,
-// or a program that is gone.  The registry's rule (platCommandOwner).
+// or a program that is gone.  The registry's rule (platCommandOwner), for a
+// path rather than a command: quoted, so that a path with a blank is one
+// candidate, not "/home/me/My" and the rest.
 bool removableOwner(const std::string &owner, const char *self) {
-  return platCommandOwner(owner.c_str(), self) != PLAT_OWNER_OTHER;
+  return platCommandOwner(("\"" + owner + "\"").c_str(), self) != PLAT_OWNER_OTHER;
 }
 
 // Points the link at self.  A new link is made beside it and renamed into

@@ -50,22 +50,9 @@ static bool spanEquals(Span s, Span wanted) {
 
 // UTF-16 text becomes UTF-8 (the stand-in's narrow code page).
 static std::string narrowUtf16(const unsigned char *p, size_t length, bool bigEndian) {
-  std::string out;
-  out.reserve(length / 2);
-  size_t units = length / 2;
-  auto unitAt = [&](size_t i) -> unsigned long {
+  return utf8FromUtf16(length / 2, [&](size_t i) -> unsigned long {
     return bigEndian ? (p[2 * i] << 8 | p[2 * i + 1]) : (p[2 * i + 1] << 8 | p[2 * i]);
-  };
-  for (size_t i = 0; i < units; ++i) {
-    unsigned long unit = unitAt(i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 &&
-        unitAt(i + 1) <= 0xDFFF) {
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00);
-      ++i;
-    }
-    appendUtf8(out, unit);  // an unpaired surrogate becomes U+FFFD
-  }
-  return out;
+  });
 }
 
 // Copies length bytes (no NUL among them), cut to the buffer, terminated.

@@ -93,9 +93,8 @@ long platStartGame(const char *program, const char *argument, char *, PlatNote n
     options.environment = wineEnvironment(prefix, program);
     if (prefix.empty()) {
       // None holds it: Wine uses the prefix the environment names.
-      const char *inherited = getenv("WINEPREFIX");
-      const char *home = getenv("HOME");
-      prefix = inherited && *inherited ? inherited : std::string(home ? home : "") + "/.wine";
+      prefix = playerWinePrefix();
+      if (prefix.empty()) prefix = "~/.wine";
     }
     std::string line = "starting Zarnok through \"" + argv[0] + "\" in the Wine prefix \"" + prefix + "\"";
     note(line.c_str());

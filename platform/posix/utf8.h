@@ -18,4 +18,23 @@ std::string repairUtf8(const char *text, size_t length);
 // Appends a code point's UTF-8 form; a surrogate becomes U+FFFD.
 void appendUtf8(std::string &out, unsigned long codePoint);
 
+// count UTF-16 code units, unitAt(i) the i-th, as UTF-8: a surrogate pair is
+// one character, and a surrogate without its partner U+FFFD, as Windows
+// converts them.
+template <typename UnitAt>
+std::string utf8FromUtf16(size_t count, UnitAt unitAt) {
+  std::string out;
+  out.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    unsigned long unit = unitAt(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && unitAt(i + 1) >= 0xDC00 &&
+        unitAt(i + 1) <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00);
+      ++i;
+    }
+    appendUtf8(out, unit);
+  }
+  return out;
+}
+
 #endif

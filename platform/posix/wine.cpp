@@ -90,18 +90,8 @@ static Units unitsOf(const char *text) {
   return units;
 }
 
-// UTF-16 code units to UTF-8.  A surrogate without its partner has no UTF-8
-// form and becomes U+FFFD.
 static std::string utf8Of(const Units &units) {
-  std::string text;
-  for (size_t i = 0; i < units.size(); ++i) {
-    unsigned long c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF)
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    appendUtf8(text, c);
-  }
-  return text;
+  return utf8FromUtf16(units.size(), [&](size_t i) -> unsigned long { return units[i]; });
 }
 
 static unsigned hexValue(unsigned char c) {
@@ -520,8 +510,9 @@ std::vector<std::string> wineEnvironment(const std::string &prefix, const std::s
     if (!prefix.empty() && strncmp(*e, "WINEPREFIX=", 11) == 0) continue;
     if (charset && strncmp(*e, "LC_CTYPE=", 9) == 0) continue;
     if (charset && strncmp(*e, "LC_ALL=", 7) == 0) {
-      // Every other category keeps what LC_ALL gave it, through LANG.
-      environment.push_back(std::string("LANG=") + (*e + 7));
+      // Every other category keeps what LC_ALL gave it, through LANG.  An
+      // empty LC_ALL counts for nothing, and is dropped as it is.
+      if ((*e)[7]) environment.push_back(std::string("LANG=") + (*e + 7));
       continue;
     }
     if (charset && strncmp(*e, "LANG=", 5) == 0 && getenv("LC_ALL") && *getenv("LC_ALL")) continue;
