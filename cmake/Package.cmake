@@ -58,13 +58,10 @@ set(ZARNO_DEB_MAINTAINER "ZarnoLaunch developers <zarnolaunch@zarnok.net>" CACHE
     "Maintainer of the Debian package: name and e-mail address")
 
 # The package's copy of the desktop entry.
-function(zarno_package_desktop_entry out)
-  set(TRY_EXEC zarnolaunch)
-  set(EXEC zarnolaunch)
-  configure_file(${CMAKE_SOURCE_DIR}/resources/zarnolaunch.desktop.in ${out} @ONLY)
-endfunction()
 set(ZARNO_DEB_FILES ${CMAKE_BINARY_DIR}/deb)
-zarno_package_desktop_entry(${ZARNO_DEB_FILES}/zarnolaunch.desktop)
+set(TRY_EXEC zarnolaunch)
+set(EXEC zarnolaunch)
+configure_file(resources/zarnolaunch.desktop.in ${ZARNO_DEB_FILES}/zarnolaunch.desktop @ONLY)
 # The one exception to Debian's rules, with its reason, where lintian shows it.
 file(CONFIGURE OUTPUT ${ZARNO_DEB_FILES}/lintian-overrides CONTENT
 "# Linked statically on purpose: loading shared libraries costs more than a

@@ -212,8 +212,8 @@ long editMimeapps(const std::string &path, Edit edit) {
   }
   std::string edited = edit(text);
   if (edited == text) return PLAT_OK;
-  if (edited.empty() && !linked) return removeFile(file);
-  return writeFileAtomically(file, edited);
+  if (edited.empty() && !linked) return removeFile(path);
+  return writeFileAtomically(path, edited);  // through the link, if it is one
 }
 
 }  // namespace

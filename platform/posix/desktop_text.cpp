@@ -2,7 +2,6 @@
 // quoting of its Exec line, and the edits of mimeapps.list.
 #include <string.h>
 
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,14 +10,6 @@
 #include "platform/posix/utf8.h"
 
 const char desktopFileId[] = "zarnolaunch.desktop";
-// A plain array, not a vector: a constant needs no constructor at start-up,
-// and every launch would pay for one.
-static const char *const desktopTypeNames[] = {"application/zarnolaunch",
-                                               "x-scheme-handler/zarnolaunch"};
-
-std::vector<std::string> desktopTypes() {
-  return std::vector<std::string>(std::begin(desktopTypeNames), std::end(desktopTypeNames));
-}
 
 namespace {
 
@@ -206,6 +197,16 @@ std::string fillTemplate(const char *text,
 }
 
 }  // namespace
+
+// The types are the ones the entry declares in its MimeType line.
+std::vector<std::string> desktopTypes() {
+  std::vector<std::string> types;
+  std::string list = desktopEntryValue(desktopEntryTemplate, "MimeType");
+  for (size_t start = 0, semicolon; (semicolon = list.find(';', start)) != std::string::npos;
+       start = semicolon + 1)
+    if (semicolon > start) types.push_back(list.substr(start, semicolon - start));
+  return types;
+}
 
 std::string desktopEntryText(const std::string &self, const std::string &program) {
   return fillTemplate(desktopEntryTemplate,

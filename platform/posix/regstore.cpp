@@ -209,12 +209,6 @@ long keyPath(unsigned long root, const char *path, std::string &full) {
   return usableName(full) ? PLAT_OK : PLAT_ERROR_INVALID_PARAMETER;
 }
 
-PlatKey *newHandle(unsigned long root, const char *path, long *error) {
-  std::string full;
-  *error = keyPath(root, path, full);
-  return *error == PLAT_OK ? new PlatKey{full} : nullptr;
-}
-
 // Whether the key is in the file; the roots always are.
 bool keyThere(RegFile &file, const std::string &fullPath) {
   return regIsRoot(fullPath) || regFindKey(file, fullPath);
@@ -223,36 +217,29 @@ bool keyThere(RegFile &file, const std::string &fullPath) {
 }  // namespace
 
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
-  long error;
-  PlatKey *handle = newHandle(root, path, &error);
-  if (!handle) return error;
+  std::string fullPath;
+  long error = keyPath(root, path, fullPath);
+  if (error != PLAT_OK) return error;
   refresh();
-  if (!cache.problem.empty() || !keyThere(cache.contents, handle->fullPath)) {
-    delete handle;
-    return cache.problem.empty() ? PLAT_ERROR_FILE_NOT_FOUND : badDb();
-  }
-  *key = handle;
+  if (!cache.problem.empty()) return badDb();
+  if (!keyThere(cache.contents, fullPath)) return PLAT_ERROR_FILE_NOT_FOUND;
+  *key = new PlatKey{fullPath};
   return PLAT_OK;
 }
 
 long platRegCreateKey(unsigned long root, const char *path, PlatKeyHandle *key) {
-  long error;
-  PlatKey *handle = newHandle(root, path, &error);
-  if (!handle) return error;
+  std::string fullPath;
+  long error = keyPath(root, path, fullPath);
+  if (error != PLAT_OK) return error;
   refresh();
-  if (!cache.problem.empty() || !keyThere(cache.contents, handle->fullPath)) {
+  if (!cache.problem.empty() || !keyThere(cache.contents, fullPath))
     error = modify([&](RegFile &file) {
-      if (keyThere(file, handle->fullPath)) return false;
-      regMakeKey(file, handle->fullPath);
+      if (keyThere(file, fullPath)) return false;
+      regMakeKey(file, fullPath);
       return true;
     });
-    if (error != PLAT_OK) {
-      delete handle;
-      return error;
-    }
-  }
-  *key = handle;
-  return PLAT_OK;
+  if (error == PLAT_OK) *key = new PlatKey{fullPath};
+  return error;
 }
 
 long platRegQueryValue(PlatKeyHandle key, const char *name, unsigned long *type,
