@@ -1,17 +1,14 @@
 #!/usr/bin/python3
-"""A served page in real browsers, as a player meets it on Linux.
+"""browser_test.py LAUNCHER GAME: a served page in real browsers on Linux.
 
-    browser_test.py LAUNCHER GAME
-
-nginx and Apache serve a page with a server link and a link to a .zarnok
-file, configured with exactly the lines the README gives, in each place the
-README names.  Headless Chromium (driven by chromedriver) and Firefox ESR
-(driven through its own Marionette port, since Debian has no geckodriver)
-click the links; the browser hands each to the desktop (xdg-open or GIO),
-the desktop to the launcher, the launcher to the stand-in game, whose record
-says what it was given.  Everything lives in a private HOME; every server,
-browser and driver binds to 127.0.0.1 and is ended by its own id.
+nginx and Apache serve a page configured with the README's lines in each
+place the README names.  Headless Chromium (chromedriver) and Firefox ESR
+(its Marionette port: Debian has no geckodriver) click its links, which go
+through the desktop (xdg-open or GIO) to the launcher and the stand-in game,
+whose record says what it was given.  All in a private HOME; every server,
+browser and driver binds 127.0.0.1 and is ended by its own id.
 """
+import html
 import json
 import os
 import shutil
@@ -44,15 +41,16 @@ LINK_FILE = "[ZarnoLaunch]\nServer=delta.epsilon.zeta:1234\n"
 # Where a README line goes, and the Content-Type the page and the link file
 # then get.  The last row of each server is the README's warning: the line
 # alone in an nginx server block drops every inherited type, and an Apache
-# .htaccess line is ignored unless AllowOverride takes FileInfo.
+# .htaccess line is ignored unless AllowOverride takes FileInfo.  The last
+# column: whether the link file gets ZARNOK_TYPE.
 SITES = [
-    ("nginx", "http block", "text/html", ZARNOK_TYPE),
-    ("nginx", "server block after include mime.types", "text/html", ZARNOK_TYPE),
-    ("nginx", "server block alone", "application/octet-stream", ZARNOK_TYPE),
-    ("apache", "server config", "text/html", ZARNOK_TYPE),
-    ("apache", "virtual host", "text/html", ZARNOK_TYPE),
-    ("apache", ".htaccess with AllowOverride FileInfo", "text/html", ZARNOK_TYPE),
-    ("apache", ".htaccess with AllowOverride None", "text/html", None),
+    ("nginx", "http block", "text/html", True),
+    ("nginx", "server block after include mime.types", "text/html", True),
+    ("nginx", "server block alone", "application/octet-stream", True),
+    ("apache", "server config", "text/html", True),
+    ("apache", "virtual host", "text/html", True),
+    ("apache", ".htaccess with AllowOverride FileInfo", "text/html", True),
+    ("apache", ".htaccess with AllowOverride None", "text/html", False),
 ]
 
 failures = []
@@ -80,27 +78,26 @@ def free_port():
         return s.getsockname()[1]
 
 
-def start(argv, log, **kw):
+def start(argv, log):
     # A session of its own, so that helpers it leaves behind go with it.
     p = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                         start_new_session=True, **kw)
+                         start_new_session=True)
     started.append(p)
     return p
 
 
 def end_all():
     for p in reversed(started):
-        if p.poll() is None:
-            p.terminate()
-            try:
-                p.wait(15)
-            except subprocess.TimeoutExpired:
-                os.killpg(p.pid, signal.SIGKILL)
-                p.wait(5)
+        p.terminate()
         try:
-            os.killpg(p.pid, signal.SIGKILL)  # what the process left in its session
+            p.wait(15)
+        except subprocess.TimeoutExpired:
+            pass
+        try:
+            os.killpg(p.pid, signal.SIGKILL)  # it, if still there, and what it left in its session
         except ProcessLookupError:
             pass
+        p.wait(5)
 
 
 def game_record(record):
@@ -117,22 +114,27 @@ def game_record(record):
     return args
 
 
+def follow(browser, link, record, seconds):
+    """Clicks the link; returns the game's record and the time it took to come."""
+    if os.path.exists(record):
+        os.remove(record)
+    t = time.monotonic()
+    browser.click(link)
+    wait_for(lambda: os.path.exists(record), seconds)
+    return game_record(record), time.monotonic() - t
+
+
 def content_type(url):
     try:
         with urllib.request.urlopen(url, timeout=10) as r:
-            return r.headers.get_content_type() if r.headers.get("Content-Type") else None
+            return r.headers.get_content_type()
     except urllib.error.URLError:
         return "unreachable"
 
 
-# --- the web servers ------------------------------------------------------------
-
-def write_site(root, page):
-    os.makedirs(root)
-    with open(os.path.join(root, "index.html"), "w") as f:
-        f.write(page)
-    with open(os.path.join(root, "server.zarnok"), "w") as f:
-        f.write(LINK_FILE)
+def write(path, text):
+    with open(path, "w") as f:
+        f.write(text)
 
 
 def nginx_config(work, sites):
@@ -167,8 +169,7 @@ def apache_config(work, sites, top_level):
                  f"  <Directory {root}>\n    Require all granted\n    AllowOverride {override}\n"
                  f"  </Directory>\n  {own}\n</VirtualHost>\n")
         if place.startswith(".htaccess"):
-            with open(os.path.join(root, ".htaccess"), "w") as f:
-                f.write(APACHE_LINE + "\n")
+            write(root + "/.htaccess", APACHE_LINE + "\n")
     return text
 
 
@@ -179,7 +180,9 @@ def start_servers(top, page):
     for server, place, _, _ in SITES:
         port = free_port()
         root = f"{top}/sites/{server}-{len(origins)}"
-        write_site(root, page)
+        os.makedirs(root)
+        write(root + "/index.html", page)
+        write(root + "/server.zarnok", LINK_FILE)
         origins[(server, place)] = f"http://127.0.0.1:{port}"
         # The line in Apache's server config applies to every site of that
         # server, so that row gets an Apache of its own.
@@ -194,22 +197,17 @@ def start_servers(top, page):
         else:
             config = apache_config(work, sites, group == "apache-top")
             argv = ["apache2", "-f", work + "/server.conf", "-DFOREGROUND"]
-        with open(work + "/server.conf", "w") as f:
-            f.write(config)
+        write(work + "/server.conf", config)
         p = start(argv, open(f"{top}/logs/{group}.log", "w"))
         port = sites[0][1]
-        up = wait_for(lambda: p.poll() is not None or content_type(
-            f"http://127.0.0.1:{port}/index.html") != "unreachable", 15)
-        if not up or p.poll() is not None:
+        if not wait_for(lambda: p.poll() is not None or content_type(
+                f"http://127.0.0.1:{port}/index.html") != "unreachable", 15) or p.poll() is not None:
             raise RuntimeError(f"{group} did not start; see {top}/logs and {work}/error.log")
     return origins
 
 
-# --- the browsers ---------------------------------------------------------------
-
 class Chromium:
     """Headless Chromium through chromedriver; links go out through xdg-open."""
-    name = "Chromium"
     server = ("nginx", "http block")
 
     def __init__(self, top, origin, downloads):
@@ -227,8 +225,7 @@ class Chromium:
         prefs = {"protocol_handler": {"allowed_origin_protocol_pairs": {origin: {"zarnolaunch": True}}},
                  "download": {"default_directory": downloads, "prompt_for_download": False,
                               "extensions_to_open": "zarnok"}}
-        with open(profile + "/Default/Preferences", "w") as f:
-            json.dump(prefs, f)
+        write(profile + "/Default/Preferences", json.dumps(prefs))
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/lib/chromium/chromium"
         # As root Chromium needs --no-sandbox; the rest keeps it from
@@ -252,9 +249,7 @@ class Chromium:
 
 class Firefox:
     """Headless Firefox ESR through Marionette; links go out through GIO."""
-    name = "Firefox ESR"
     server = ("apache", ".htaccess with AllowOverride FileInfo")
-    ELEMENT = "element-6066-11e4-a52e-4f735466cecf"
 
     def __init__(self, top, origin, downloads):
         profile = top + "/firefox-profile"
@@ -264,17 +259,15 @@ class Firefox:
                  "browser.download.dir": downloads, "browser.download.folderList": 2,
                  "browser.download.useDownloadDir": True,
                  "datareporting.policy.dataSubmissionEnabled": False, "app.update.enabled": False}
-        with open(profile + "/user.js", "w") as f:
-            f.writelines(f'user_pref("{k}", {json.dumps(v)});\n' for k, v in prefs.items())
+        write(profile + "/user.js", "".join(f'user_pref("{k}", {json.dumps(v)});\n' for k, v in prefs.items()))
         # "Always Open Similar Files" on a download: the type is handed to
         # the desktop's default (action 4) without asking.  The scheme needs
         # no entry: with the permission below and a default application
         # known to GIO, Firefox asks nothing more.  (Without "schemes" the
         # file does not load.)
-        with open(profile + "/handlers.json", "w") as f:
-            json.dump({"defaultHandlersVersion": {}, "isDownloadsImprovementsAlreadyMigrated": True,
-                       "mimeTypes": {ZARNOK_TYPE: {"action": 4, "ask": False, "extensions": ["zarnok"]}},
-                       "schemes": {}}, f)
+        write(profile + "/handlers.json", json.dumps({
+            "defaultHandlersVersion": {}, "isDownloadsImprovementsAlreadyMigrated": True,
+            "mimeTypes": {ZARNOK_TYPE: {"action": 4, "ask": False, "extensions": ["zarnok"]}}, "schemes": {}}))
         # "Always allow <host> to open zarnolaunch links" in the dialog "Allow
         # this site to open the zarnolaunch link with ZarnoLaunch?" is this
         # origin's permission in permissions.sqlite.  Firefox keeps the file
@@ -286,17 +279,21 @@ class Firefox:
             "CREATE TABLE moz_hosts (id INTEGER PRIMARY KEY, host TEXT, type TEXT, permission INTEGER,"
             " expireType INTEGER, expireTime INTEGER, modificationTime INTEGER, isInBrowserElement INTEGER);"
             "CREATE TABLE moz_origin_interactions (origin TEXT PRIMARY KEY, lastInteractionTime INTEGER);"
-            "PRAGMA user_version = 13;")
-        db.execute("INSERT INTO moz_perms (origin, type, permission, expireType, expireTime, modificationTime)"
-                   " VALUES (?, 'open-protocol-handler^zarnolaunch', 1, 0, 0, ?)",
-                   (origin, int(time.time() * 1000)))
-        db.commit()
+            "PRAGMA user_version = 13;"
+            "INSERT INTO moz_perms (origin, type, permission, expireType, expireTime, modificationTime)"
+            f" VALUES ('{origin}', 'open-protocol-handler^zarnolaunch', 1, 0, 0, {int(time.time() * 1000)});")
         db.close()
         self.process = start(["firefox-esr", "--headless", "--no-remote", "--marionette",
                               "--profile", profile, "about:blank"], open(top + "/logs/firefox.log", "w"))
-        self.socket = None
-        if not wait_for(lambda: self._connect(port) or self.process.poll() is not None, 60) or not self.socket:
-            raise RuntimeError("Firefox's Marionette port did not open")
+        end = time.monotonic() + 60
+        while True:
+            try:
+                self.socket = socket.create_connection(("127.0.0.1", port), timeout=1)
+                break
+            except OSError:
+                if self.process.poll() is not None or time.monotonic() > end:
+                    raise RuntimeError("Firefox's Marionette port did not open")
+                time.sleep(0.05)
         self.socket.settimeout(60)
         self.stream = self.socket.makefile("rb")
         self.serial = 0
@@ -306,13 +303,6 @@ class Firefox:
         self.command("WebDriver:NewSession", {"capabilities": {"alwaysMatch": {
             "pageLoadStrategy": "none", "timeouts": {"implicit": 15000}}}})
         self.command("WebDriver:Navigate", {"url": origin + "/index.html"})
-
-    def _connect(self, port):
-        try:
-            self.socket = socket.create_connection(("127.0.0.1", port), timeout=1)
-            return True
-        except OSError:
-            return False
 
     def _receive(self):
         length = b""
@@ -349,11 +339,6 @@ class Firefox:
         self.process.wait(30)
 
 
-BROWSERS = [Chromium, Firefox]
-
-
-# --- the run --------------------------------------------------------------------
-
 def run_launcher(option):
     return subprocess.run([LAUNCHER, "-quiet", option], stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=60).returncode
@@ -375,60 +360,44 @@ def main():
                       ZARNOLAUNCH_REGISTRY=home + "/registry.reg", ZARNOK_RECORD=record,
                       XDG_CURRENT_DESKTOP="X-Generic", DISPLAY=":0", BROWSER="true")
     os.makedirs(home)
-    with open(home + "/registry.reg", "w") as f:
-        f.write('REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\n'
-                '@="\\"%s\\" \\"%%1\\""\n' % GAME)
-    anchors = "".join('<p><a id="%s" href="%s">%s</a></p>\n' % (
-        link, href.format(smuggled=smuggled).replace("&", "&amp;").replace("'", "&#39;"), link)
-        for link, href, _ in LINKS)
+    write(home + "/registry.reg", 'REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\n'
+          '@="\\"%s\\" \\"%%1\\""\n' % GAME)
+    anchors = "".join(f'<p><a id="{link}" href="{html.escape(href.format(smuggled=smuggled))}">{link}</a></p>\n'
+                      for link, href, _ in LINKS)
     page = f"<!doctype html>\n<html><head><title>Zarnok servers</title></head><body>\n{anchors}</body></html>\n"
 
     try:
         origins = start_servers(top, page)
-        for server, place, page_type, file_type in SITES:
+        for server, place, page_type, typed in SITES:
             origin = origins[(server, place)]
             check(content_type(origin + "/index.html") == page_type, f"{server}, {place}: page is {page_type}")
-            check((content_type(origin + "/server.zarnok") == ZARNOK_TYPE) == (file_type == ZARNOK_TYPE),
-                  f"{server}, {place}: link file is {file_type or 'not ' + ZARNOK_TYPE}")
+            check((content_type(origin + "/server.zarnok") == ZARNOK_TYPE) == typed,
+                  f"{server}, {place}: link file is {'' if typed else 'not '}{ZARNOK_TYPE}")
 
-        # "-install" ends with status 1 by design.
-        check(run_launcher("-install") == 1 and os.path.exists(entry), "-install")
-        group_start = time.monotonic()
-        for browser_class in BROWSERS:
-            origin = origins[browser_class.server]
-            downloads = f"{top}/downloads-{browser_class.__name__}"
+        for browser_class in (Chromium, Firefox):
+            # "-install" ends with status 1 by design; before Firefox it
+            # follows Chromium's "-uninstall".
+            check(run_launcher("-install") == 1 and os.path.exists(entry), "-install")
+            name = browser_class.__name__
+            downloads = f"{top}/downloads-{name}"
             os.makedirs(downloads)
-            t = time.monotonic()
-            browser = browser_class(top, origin, downloads)
-            print(f"{browser.name} on {browser_class.server[0]}: started in {time.monotonic() - t:.1f} s",
-                  flush=True)
+            browser = browser_class(top, origins[browser_class.server], downloads)
             try:
                 for link, _, expected in LINKS:
-                    if os.path.exists(record):
-                        os.remove(record)
-                    t = time.monotonic()
-                    browser.click(link)
-                    wait_for(lambda: os.path.exists(record), 20)
-                    took = time.monotonic() - t
-                    got = game_record(record)
-                    check(got == expected, f"{browser.name}, {link} link: game given {got} ({took:.2f} s)")
-                check(not os.path.exists(smuggled), f"{browser.name}: no log at the smuggled path")
+                    got, took = follow(browser, link, record, 20)
+                    check(got == expected, f"{name}, {link} link: game given {got} ({took:.2f} s)")
+                check(not os.path.exists(smuggled), f"{name}: no log at the smuggled path")
 
                 # Without the registration the same click starts nothing.  A
                 # desktop entry left behind would still be found: GIO falls
                 # back to any entry that declares the type.
                 check(run_launcher("-uninstall") == 0 and not os.path.exists(entry), "-uninstall")
-                if os.path.exists(record):
-                    os.remove(record)
-                browser.click("server")
                 # Nothing to wait for but time: ten times the slowest
                 # hand-over above.
-                time.sleep(3)
-                check(game_record(record) is None, f"{browser.name}, server link after -uninstall: nothing started")
+                got, _ = follow(browser, "server", record, 3)
+                check(got is None, f"{name}, server link after -uninstall: nothing started")
             finally:
                 browser.close()
-            check(run_launcher("-install") == 1, "-install again")
-        print(f"browsers: {time.monotonic() - group_start:.1f} s", flush=True)
     finally:
         end_all()
     if failures:

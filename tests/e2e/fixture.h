@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -24,23 +25,17 @@ class LauncherTest : public testing::Test {
     support::setEnv("ZARNOK_RECORD", record);
   }
   void TearDown() override {
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-      if (it->set)
-        support::setEnv(it->name, it->value);
-      else
-        support::unsetEnv(it->name);
-    }
-    saved.clear();
+    while (!saved.empty()) saved.pop_back();  // put back, the latest first
     support::resetRegistry();
   }
 
   // Environment variables changed through these are put back after the test.
   void setEnv(const std::string &name, const std::string &value) {
-    keep(name);
+    saved.emplace_back(name);
     support::setEnv(name, value);
   }
   void unsetEnv(const std::string &name) {
-    keep(name);
+    saved.emplace_back(name);
     support::unsetEnv(name);
   }
 
@@ -115,16 +110,7 @@ class LauncherTest : public testing::Test {
   }
 
  private:
-  struct Saved {
-    std::string name;
-    bool set;
-    std::string value;
-  };
-  std::vector<Saved> saved;
-  void keep(const std::string &name) {
-    const char *old = getenv(name.c_str());
-    saved.push_back({name, old != nullptr, old ? old : ""});
-  }
+  std::deque<support::SavedEnv> saved;
 };
 
 #endif

@@ -1,9 +1,8 @@
 // The Linux launcher and the Windows game installed with Wine.  The group
-// shares one real prefix, kept in the build tree and made on first use; the
-// win32 build's stand-in game is registered in it the way its installer
-// would do it, under Wine, in a folder with a blank and a non-ASCII letter in
-// its name.  The prefix's files are read by the tests too, never changed:
-// damaged registries are copies in prefixes of their own.
+// shares one real prefix in the build tree, made on first use, where the
+// win32 build's stand-in game is registered as its installer would do it, in
+// a folder with a blank and a non-ASCII letter in its name.  The tests never
+// change that prefix: damaged registries are copies in prefixes of their own.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -19,7 +18,6 @@ namespace {
 
 const char folderName[] = "Zarnok Spiel \xC3\x84";
 const char notInstalled[] = "Alert text:  Zarnok is not properly installed!  Please reinstall Zarnok.";
-const char noWine[] = "Alert text:  Zarnok is a Windows program, and Wine was not found to start it.";
 
 // Wine's variables: none of them reaches a launcher started by a browser.
 const char *wineVariables[] = {"WINEPREFIX", "WINEDEBUG", "WINEARCH", "WINEDLLOVERRIDES",
@@ -32,9 +30,8 @@ class WinePrefix : public LauncherTest {
 
   // A command of Wine's in the group's prefix, through the build's runner.
   static support::RunResult wine(const std::vector<std::string> &args) {
-    // Wine reads its arguments in the locale's character set; the folder's
-    // name is UTF-8.
-    // What Wine's tools print goes with their errors, to the result.
+    // Wine reads its arguments in the locale's character set, and the
+    // folder's name is UTF-8.  What Wine's tools print goes to the result.
     std::vector<std::string> argv{"/usr/bin/env", "LC_ALL=C.UTF-8", "sh", "-c",
                                   "exec sh \"$0\" \"$@\" 1>&2", ZARNO_WINE_RUN, prefix};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -58,22 +55,27 @@ class WinePrefix : public LauncherTest {
     // Wine's server writes the registry files when it ends.
     wineserver("-w");
     registered = !error && made.status == 0 && added.status == 0;
-    if (registered) game = fs::canonical(game).string();
-    if (!registered) fprintf(stderr, "making the prefix failed: %s%s\n", made.errorOutput.c_str(),
-                             added.errorOutput.c_str());
+    if (registered)
+      game = fs::canonical(game).string();
+    else
+      fprintf(stderr, "making the prefix failed: %s%s\n", made.errorOutput.c_str(),
+              added.errorOutput.c_str());
   }
   // The games ran under Wine; whatever of Wine is still running ends here.
   static void TearDownTestSuite() { wineserver("-k"); }
 
   void SetUp() override {
     LauncherTest::SetUp();
+    ASSERT_TRUE(registered);
     for (const char *name : wineVariables) unsetEnv(name);
   }
-  bool logHas(const std::string &line) {
-    for (const std::string &l : logLines())
-      if (l == line) return true;
-    return false;
+  // Each of the lines is in the log.
+  void expectLog(const std::vector<std::string> &lines, const std::string &what = "") {
+    std::vector<std::string> all = logLines();
+    for (const std::string &line : lines)
+      EXPECT_NE(std::find(all.begin(), all.end(), line), all.end()) << what << "\n" << logText();
   }
+  std::string started() { return "starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""; }
   support::RunResult launch(const std::vector<std::string> &args) {
     ::remove(log.c_str());
     ::remove(record.c_str());
@@ -88,7 +90,6 @@ std::string WinePrefix::prefix, WinePrefix::game;
 bool WinePrefix::registered = false;
 
 TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
-  ASSERT_TRUE(registered);
   std::string home = getenv("HOME");
   std::string server = serverFile("alpha.beta.gamma:7777");
   // The prefix named by WINEPREFIX, and Wine's default ~/.wine.
@@ -105,12 +106,9 @@ TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
     }
     support::RunResult r = launch({server});
     EXPECT_EQ(r.status, 0) << c.named << "\n" << logText() << r.errorOutput;
-    EXPECT_TRUE(logHas("game found in the Wine prefix \"" + c.named + "\"")) << logText();
-    EXPECT_TRUE(logHas("path to Zarnok: \"" + game + "\"")) << logText();
-    EXPECT_TRUE(logHas("launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\""))
-        << logText();
-    EXPECT_TRUE(logHas("starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""))
-        << logText();
+    expectLog({"game found in the Wine prefix \"" + c.named + "\"", "path to Zarnok: \"" + game + "\"",
+               "launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\"", started()},
+              c.named);
     EXPECT_EQ(stored(), game);
     EXPECT_EQ(gameArguments(), std::vector<std::string>{"alpha.beta.gamma:7777"}) << c.named;
     fs::remove(home + "/.wine");
@@ -122,13 +120,11 @@ TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
   support::RunResult r = launch({"zarnolaunch://delta.epsilon.zeta:1234"});
   EXPECT_EQ(r.status, 0) << logText() << r.errorOutput;
   EXPECT_EQ(logText().find("game found"), std::string::npos) << logText();
-  EXPECT_TRUE(logHas("starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""))
-      << logText();
+  expectLog({started()});
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"delta.epsilon.zeta:1234"});
 }
 
 TEST_F(WinePrefix, InstalledFromATerminalStartedByXdgOpenWithNoWineVariables) {
-  ASSERT_TRUE(registered);
   std::string home = support::makeTempDir();
   setEnv("XDG_DATA_HOME", home + "/share");
   setEnv("XDG_CONFIG_HOME", home + "/config");
@@ -137,19 +133,19 @@ TEST_F(WinePrefix, InstalledFromATerminalStartedByXdgOpenWithNoWineVariables) {
   setEnv("WINEPREFIX", prefix);
   support::RunResult r = launch({"-install"});
   EXPECT_EQ(r.status, 1) << logText();
-  EXPECT_TRUE(logHas("game found in the Wine prefix \"" + prefix + "\"")) << logText();
-  EXPECT_TRUE(logHas("Alert text:  ZarnoLaunch installed successfully!")) << logText();
+  expectLog({"game found in the Wine prefix \"" + prefix + "\"",
+             "Alert text:  ZarnoLaunch installed successfully!"});
   EXPECT_EQ(stored(), game);
 
   unsetEnv("WINEPREFIX");
   ::remove(record.c_str());
-  r = support::run({"/bin/sh", "-c", "exec xdg-open \"$1\"", "sh", "zarnolaunch://delta.epsilon.zeta:1234/"});
+  r = support::run({"/bin/sh", "-c", "exec xdg-open \"$1\"", "sh",
+                    "zarnolaunch://delta.epsilon.zeta:1234/"});
   EXPECT_EQ(r.status, 0) << r.errorOutput;
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"delta.epsilon.zeta:1234"}) << r.errorOutput;
 }
 
 TEST_F(WinePrefix, ADamagedOrUnreadableRegistryIsSkipped) {
-  ASSERT_TRUE(registered);
   const std::string real = support::readFile(prefix + "/system.reg");
   const std::string key = "\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command]";
   size_t keyAt = real.find(key);
@@ -160,8 +156,7 @@ TEST_F(WinePrefix, ADamagedOrUnreadableRegistryIsSkipped) {
   // Each in a prefix of its own: what its system.reg holds, or a folder in
   // its place; the line the log gets, if any; how the run ends.
   const struct {
-    std::string what, registry;
-    std::string note, alert;
+    std::string what, registry, note, alert;
   } cases[] = {
       {"header cut off", real.substr(real.find('\n') + 1), "is damaged at line 1; skipping it",
        notInstalled},
@@ -185,21 +180,17 @@ TEST_F(WinePrefix, ADamagedOrUnreadableRegistryIsSkipped) {
     setEnv("WINEPREFIX", own);
     support::RunResult r = launch({serverFile("a.b.c")});
     EXPECT_EQ(r.status, 1) << c.what;
-    std::string text = logText();
-    if (c.note.empty()) {
-      EXPECT_EQ(text.find("Wine prefix's registry"), std::string::npos) << c.what << "\n" << text;
-    } else {
-      EXPECT_TRUE(logHas("the Wine prefix's registry \"" + own + "/system.reg\" " + c.note))
-          << c.what << "\n" << text;
-    }
-    EXPECT_TRUE(logHas(c.alert)) << c.what << "\n" << text;
+    if (c.note.empty())
+      EXPECT_EQ(logText().find("Wine prefix's registry"), std::string::npos) << c.what << logText();
+    else
+      expectLog({"the Wine prefix's registry \"" + own + "/system.reg\" " + c.note}, c.what);
+    expectLog({c.alert}, c.what);
     EXPECT_EQ(stored(), "<none>") << c.what;
     EXPECT_FALSE(gameStarted()) << c.what;
   }
 }
 
 TEST_F(WinePrefix, NoWineToStartIt) {
-  ASSERT_TRUE(registered);
   setEnv("WINEPREFIX", prefix);
   std::string emptyPath = support::makeTempDir();
   const struct {
@@ -208,13 +199,11 @@ TEST_F(WinePrefix, NoWineToStartIt) {
   for (const auto &c : cases) {
     support::resetRegistry();
     setEnv("PATH", c.path);
-    if (c.wine.empty())
-      unsetEnv("WINE");
-    else
-      setEnv("WINE", c.wine);
+    if (!c.wine.empty()) setEnv("WINE", c.wine);
     support::RunResult r = launch({serverFile("a.b.c")});
     EXPECT_EQ(r.status, 1) << c.path << " " << c.wine;
-    EXPECT_TRUE(logHas(noWine)) << logText();
+    expectLog({"Alert text:  Zarnok is a Windows program, and Wine was not found to start it."},
+              c.path + " " + c.wine);
     EXPECT_FALSE(gameStarted());
   }
 }

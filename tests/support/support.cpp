@@ -91,6 +91,18 @@ RunResult runLauncher(const std::vector<std::string> &args, const std::string &c
   return run(argv, cwd);
 }
 
+SavedEnv::SavedEnv(const std::string &name) : name(name) {
+  const char *old = std::getenv(name.c_str());
+  set = old != nullptr;
+  value = old ? old : "";
+}
+SavedEnv::~SavedEnv() {
+  if (set)
+    setEnv(name, value);
+  else
+    unsetEnv(name);
+}
+
 bool waitForFile(const std::string &path, int timeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!fileExists(path)) {

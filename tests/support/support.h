@@ -45,6 +45,16 @@ void isolateEnvironment();
 
 void setEnv(const std::string &name, const std::string &value);
 void unsetEnv(const std::string &name);
+// Puts an environment variable back, set or unset, when it goes out of scope.
+class SavedEnv {
+ public:
+  explicit SavedEnv(const std::string &name);
+  ~SavedEnv();
+
+ private:
+  std::string name, value;
+  bool set;
+};
 
 struct RunResult {
   int status = -1;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <string>
 
 #include "platform/posix/desktop.h"
@@ -23,13 +24,13 @@ const char *const placeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"
 
 class RegistryFile : public testing::Test {
  protected:
-  std::vector<std::pair<std::string, const char *>> saved;
+  std::deque<support::SavedEnv> saved;
   void SetUp() override {
     support::resetRegistry();
-    for (const char *name : placeVariables) saved.push_back({getenv(name) ? getenv(name) : "", name});
+    for (const char *name : placeVariables) saved.emplace_back(name);
   }
   void TearDown() override {
-    for (const auto &s : saved) support::setEnv(s.second, s.first);
+    saved.clear();
     support::resetRegistry();
   }
 };

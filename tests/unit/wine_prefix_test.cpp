@@ -3,12 +3,10 @@
 // (compare any prefix's system.reg), and as Wine's loader still reads them.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/posix/wine.h"
 #include "support/support.h"
@@ -19,103 +17,87 @@ namespace {
 
 const std::string header =
     "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n";
-const char *command = "Software\\Classes\\Zarnok\\shell\\open\\command";
 const std::string commandKey = "\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command] 1796691561\n"
                                "#time=1dd86af5c1b7d00\n";
-
-struct Case {
-  const char *what;
-  std::string text;
-  const char *name;
-  WineRegistryResult result;
-  std::string value;  // the value found, or the damaged line's number
-};
+// A file whose command key holds these lines.
+std::string keyed(const std::string &lines) { return header + commandKey + lines; }
 
 TEST(WineRegistry, ReadsValuesAsWineLoadsThem) {
-  const Case cases[] = {
-      {"as Wine wrote it", header + commandKey +
-           R"(@="\"C:\\Games\\Zarnok Spiel \xc4\\zarnok-demo.exe\" \"%1\"")" "\n",
-       nullptr, WINE_VALUE_FOUND, "\"C:\\Games\\Zarnok Spiel \xC3\x84\\zarnok-demo.exe\" \"%1\""},
-      {"CRLF line ends", "WINE REGISTRY Version 2\r\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command]\r\n"
-                         "@=\"crlf\"\r\n",
-       nullptr, WINE_VALUE_FOUND, "crlf"},
-      {"a surrogate pair, four digits before a hex digit",
-       header + commandKey + R"(@="a\xd83d\xde001\x00c4B")" "\n", nullptr, WINE_VALUE_FOUND,
-       "a\xF0\x9F\x98\x80" "1\xC3\x84" "B"},
-      {"\\x takes at most four digits", header + commandKey + R"(@="\x41B\x4142")" "\n", nullptr,
-       WINE_VALUE_FOUND, "\xD0\x9B\xE4\x85\x82"},
-      {"C escapes, octal, \\x without digits, cut at NUL",
-       header + commandKey + R"(@="\t\101\x\q\"\\\0after")" "\n", nullptr, WINE_VALUE_FOUND,
-       "\tAxq\"\\"},
-      {"raw UTF-8, as Wine 8 reads it too", header + commandKey + "@=\"\xC3\x84\"\n", nullptr,
-       WINE_VALUE_FOUND, "\xC3\x84"},
+  const WineRegistryResult found = WINE_VALUE_FOUND, missing = WINE_VALUE_MISSING,
+                           damaged = WINE_REGISTRY_DAMAGED;
+  const struct {
+    const char *what;
+    std::string text;
+    const char *name;
+    WineRegistryResult result;
+    std::string value;  // the value found, or the damaged line's number
+  } cases[] = {
+      {"as Wine wrote it", keyed(R"(@="\"C:\\Games\\Zarnok Spiel \xc4\\zarnok-demo.exe\" \"%1\"")" "\n"),
+       nullptr, found, "\"C:\\Games\\Zarnok Spiel \xC3\x84\\zarnok-demo.exe\" \"%1\""},
+      {"CRLF line ends",
+       "WINE REGISTRY Version 2\r\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command]\r\n"
+       "@=\"crlf\"\r\n",
+       nullptr, found, "crlf"},
+      {"a surrogate pair, four digits before a hex digit", keyed(R"(@="a\xd83d\xde001\x00c4B")" "\n"),
+       nullptr, found, "a\xF0\x9F\x98\x80" "1\xC3\x84" "B"},
+      {"\\x takes at most four digits", keyed(R"(@="\x41B\x4142")" "\n"), nullptr, found,
+       "\xD0\x9B\xE4\x85\x82"},
+      {"C escapes, octal, \\x without digits, cut at NUL", keyed(R"(@="\t\101\x\q\"\\\0after")" "\n"),
+       nullptr, found, "\tAxq\"\\"},
+      {"raw UTF-8, as Wine 8 reads it too", keyed("@=\"\xC3\x84\"\n"), nullptr, found, "\xC3\x84"},
       {"key names ignore case",
        header + "[software\\\\CLASSES\\\\zarnok\\\\Shell\\\\Open\\\\Command] 1\n@=\"lower\"\n", nullptr,
-       WINE_VALUE_FOUND, "lower"},
+       found, "lower"},
       {"escapes in key names",
-       header + "[Software\\\\Classes\\\\Zarn\\x6fk\\\\shell\\\\open\\\\command]\n@=\"escaped\"\n",
-       nullptr, WINE_VALUE_FOUND, "escaped"},
+       header + "[Software\\\\Classes\\\\Zarn\\x6fk\\\\shell\\\\open\\\\command]\n@=\"escaped\"\n", nullptr,
+       found, "escaped"},
       {"a key spread over the file: the later value wins, others stay",
-       header + commandKey + "@=\"first\"\n\"Other\"=\"o\"\n\n[Software\\\\Classes\\\\Other] 1\n@=\"x\"\n" +
-           "\n[SOFTWARE\\\\Classes\\\\ZARNOK\\\\shell\\\\open\\\\command] 2\n@=\"second\"\n" + commandKey +
-           "\"Third\"=\"t\"\n",
-       nullptr, WINE_VALUE_FOUND, "second"},
-      {"value names ignore case", header + commandKey + "\"Path\"=\"no\"\n\"PATH \\\"x\\\"\"=\"yes\"\n",
-       "path \"X\"", WINE_VALUE_FOUND, "yes"},
-      {"an empty name is the default value", header + commandKey + "\"\"=\"empty name\"\n", nullptr,
-       WINE_VALUE_FOUND, "empty name"},
-      {"blanks around =", header + commandKey + "@ =  \"spaced\"\n", nullptr, WINE_VALUE_FOUND,
-       "spaced"},
-      {"str(2): expandable", header + commandKey + "@=str(2):\"%ProgramFiles%\\\\z.exe\"\n", nullptr,
-       WINE_VALUE_FOUND, "%ProgramFiles%\\z.exe"},
-      {"hex(2): a string without terminator, over two lines",
-       header + commandKey + "@=hex(2):43,00,3a,00,\\\n  5c,00\n", nullptr, WINE_VALUE_FOUND,
-       "C:\\"},
+       keyed("@=\"first\"\n\"Other\"=\"o\"\n\n[Software\\\\Classes\\\\Other] 1\n@=\"x\"\n"
+             "\n[SOFTWARE\\\\Classes\\\\ZARNOK\\\\shell\\\\open\\\\command] 2\n@=\"second\"\n") +
+           commandKey + "\"Third\"=\"t\"\n",
+       nullptr, found, "second"},
+      {"value names ignore case", keyed("\"Path\"=\"no\"\n\"PATH \\\"x\\\"\"=\"yes\"\n"), "path \"X\"", found,
+       "yes"},
+      {"an empty name is the default value", keyed("\"\"=\"empty name\"\n"), nullptr, found, "empty name"},
+      {"blanks around =", keyed("@ =  \"spaced\"\n"), nullptr, found, "spaced"},
+      {"str(2): expandable", keyed("@=str(2):\"%ProgramFiles%\\\\z.exe\"\n"), nullptr, found,
+       "%ProgramFiles%\\z.exe"},
+      {"hex(2): a string without terminator, over two lines", keyed("@=hex(2):43,00,3a,00,\\\n  5c,00\n"),
+       nullptr, found, "C:\\"},
       {"continuation lines of another key's value are no lines of their own",
        header + "\n[Software\\\\Other] 1\n\"Bin\"=hex:00,01,\\\n  02,03\n" + commandKey +
            "@=\"after hex\"\n\"Bin\"=hex:5b,\\\n  5d\n",
-       nullptr, WINE_VALUE_FOUND, "after hex"},
+       nullptr, found, "after hex"},
       {"another key's unreadable line is passed over",
        header + "\n[Software\\\\Other] 1\n\"broken\"=\"no end\nplain words\n" + commandKey + "@=\"ok\"\n",
-       nullptr, WINE_VALUE_FOUND, "ok"},
-      {"a value before any key is passed over", header + "@=\"stray\"\n" + commandKey + "@=\"ok\"\n",
-       nullptr, WINE_VALUE_FOUND, "ok"},
-      {"dword: no string", header + commandKey + "@=dword:00000001\n", nullptr, WINE_VALUE_MISSING, ""},
-      {"hex: no string", header + commandKey + "@=hex:43,00\n", nullptr, WINE_VALUE_MISSING, ""},
-      {"no such value", header + commandKey + "\"Other\"=\"o\"\n", nullptr, WINE_VALUE_MISSING, ""},
-      {"a parent key only", header + "[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open]\n@=\"p\"\n",
-       nullptr, WINE_VALUE_MISSING, ""},
+       nullptr, found, "ok"},
+      {"a value before any key is passed over", header + "@=\"stray\"\n" + commandKey + "@=\"ok\"\n", nullptr,
+       found, "ok"},
+      {"dword: no string", keyed("@=dword:00000001\n"), nullptr, missing, ""},
+      {"hex: no string", keyed("@=hex:43,00\n"), nullptr, missing, ""},
+      {"no such value", keyed("\"Other\"=\"o\"\n"), nullptr, missing, ""},
+      {"a parent key only", header + "[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open]\n@=\"p\"\n", nullptr,
+       missing, ""},
       {"a subkey only", header + "[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command\\\\x]\n@=\"c\"\n",
-       nullptr, WINE_VALUE_MISSING, ""},
-      {"no header", commandKey + "@=\"x\"\n", nullptr, WINE_REGISTRY_DAMAGED, "1"},
-      {"another version", "WINE REGISTRY Version 1\n" + commandKey + "@=\"x\"\n", nullptr,
-       WINE_REGISTRY_DAMAGED, "1"},
-      {"a byte order mark", "\xEF\xBB\xBF" + header + commandKey + "@=\"x\"\n", nullptr,
-       WINE_REGISTRY_DAMAGED, "1"},
-      {"empty", "", nullptr, WINE_REGISTRY_DAMAGED, "1"},
-      {"an architecture Wine does not know", "WINE REGISTRY Version 2\n#arch=win128\n" + commandKey +
-           "@=\"x\"\n",
-       nullptr, WINE_REGISTRY_DAMAGED, "2"},
-      {"a key line cut short", header + commandKey + "@=\"x\"\n[Software\\\\Classes\\\\Zar", nullptr,
-       WINE_REGISTRY_DAMAGED, "9"},
-      {"the value cut short", header + commandKey + "@=\"\\\"C:\\\\Games", nullptr,
-       WINE_REGISTRY_DAMAGED, "8"},
-      {"an unreadable line in the key", header + commandKey + "@=\"x\"\n\x01\x02garbage\n", nullptr,
-       WINE_REGISTRY_DAMAGED, "9"},
-      {"a continuation that never comes", header + commandKey + "\"Bin\"=hex:00,\\\n", nullptr,
-       WINE_REGISTRY_DAMAGED, "8"},
+       nullptr, missing, ""},
+      {"no header", commandKey + "@=\"x\"\n", nullptr, damaged, "1"},
+      {"another version", "WINE REGISTRY Version 1\n" + commandKey + "@=\"x\"\n", nullptr, damaged, "1"},
+      {"a byte order mark", "\xEF\xBB\xBF" + keyed("@=\"x\"\n"), nullptr, damaged, "1"},
+      {"empty", "", nullptr, damaged, "1"},
+      {"an architecture Wine does not know",
+       "WINE REGISTRY Version 2\n#arch=win128\n" + commandKey + "@=\"x\"\n", nullptr, damaged, "2"},
+      {"a key line cut short", keyed("@=\"x\"\n[Software\\\\Classes\\\\Zar"), nullptr, damaged, "9"},
+      {"the value cut short", keyed("@=\"\\\"C:\\\\Games"), nullptr, damaged, "8"},
+      {"an unreadable line in the key", keyed("@=\"x\"\n\x01\x02garbage\n"), nullptr, damaged, "9"},
+      {"a continuation that never comes", keyed("\"Bin\"=hex:00,\\\n"), nullptr, damaged, "8"},
   };
-  for (const Case &c : cases) {
-    std::string value = "<unset>";
+  for (const auto &c : cases) {
+    std::string value;
     int line = 0;
-    WineRegistryResult result = wineRegistryString(c.text, command, c.name, value, &line);
+    WineRegistryResult result = wineRegistryString(c.text, "Software\\Classes\\Zarnok\\shell\\open\\command",
+                                                   c.name, value, &line);
     EXPECT_EQ(result, c.result) << c.what;
-    if (result != c.result) continue;
-    if (c.result == WINE_VALUE_FOUND) {
-      EXPECT_EQ(value, c.value) << c.what;
-    } else if (c.result == WINE_REGISTRY_DAMAGED) {
-      EXPECT_EQ(std::to_string(line), c.value) << c.what;
-    }
+    EXPECT_EQ(result == found ? value : result == damaged ? std::to_string(line) : "", c.value) << c.what;
   }
 }
 
@@ -153,11 +135,9 @@ TEST_F(WinePrefixFiles, MapsWindowsPathsThroughTheDrives) {
       {"Games\\Zarnok Spiel \xC3\x84\\Zarnok.exe", false},
   };
   for (const auto &c : cases) {
-    std::string path = "<unset>";
-    EXPECT_EQ(wineUnixPath(prefix, c.windows, path), c.found) << c.windows;
-    if (c.found) {
-      EXPECT_EQ(path, game) << c.windows;
-    }
+    std::string path;
+    bool found = wineUnixPath(prefix, c.windows, path);
+    EXPECT_EQ(found ? path : "<none>", c.found ? game : "<none>") << c.windows;
   }
 }
 
@@ -173,37 +153,24 @@ TEST_F(WinePrefixFiles, FindsThePrefixThatHoldsAFile) {
 }
 
 TEST(WineEnvironment, SetsThePrefixAndACharacterSetWineReadsPathsIn) {
-  const char *names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
-  std::string saved[3];
-  bool had[3];
-  for (int i = 0; i < 3; ++i) {
-    const char *v = getenv(names[i]);
-    had[i] = v != nullptr;
-    saved[i] = v ? v : "";
-    unsetenv(names[i]);
-  }
+  support::SavedEnv lcAll("LC_ALL"), lcCtype("LC_CTYPE"), lang("LANG");
+  for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) support::unsetEnv(name);
   auto has = [](const std::vector<std::string> &env, const std::string &entry) {
     return std::find(env.begin(), env.end(), entry) != env.end();
   };
+  const std::string wide = "/games/Spiel \xC3\x84/zarnok.exe";
   EXPECT_TRUE(wineEnvironment("", "/games/zarnok.exe").empty());
   std::vector<std::string> env = wineEnvironment("/p", "/games/zarnok.exe");
   EXPECT_TRUE(has(env, "WINEPREFIX=/p"));
   EXPECT_FALSE(has(env, "LC_CTYPE=C.UTF-8"));
-  env = wineEnvironment("", "/games/Spiel \xC3\x84/zarnok.exe");
-  EXPECT_TRUE(has(env, "LC_CTYPE=C.UTF-8"));
-  setenv("LC_ALL", "de_DE", 1);
-  env = wineEnvironment("/p", "/games/Spiel \xC3\x84/zarnok.exe");
+  EXPECT_TRUE(has(wineEnvironment("", wide), "LC_CTYPE=C.UTF-8"));
+  support::setEnv("LC_ALL", "de_DE");
+  env = wineEnvironment("/p", wide);
   EXPECT_TRUE(has(env, "LC_CTYPE=C.UTF-8"));
   EXPECT_TRUE(has(env, "LANG=de_DE"));
   EXPECT_FALSE(has(env, "LC_ALL=de_DE"));
-  setenv("LC_ALL", "de_DE.utf8", 1);
-  EXPECT_TRUE(wineEnvironment("", "/games/Spiel \xC3\x84/zarnok.exe").empty());
-  for (int i = 0; i < 3; ++i) {
-    if (had[i])
-      setenv(names[i], saved[i].c_str(), 1);
-    else
-      unsetenv(names[i]);
-  }
+  support::setEnv("LC_ALL", "de_DE.utf8");
+  EXPECT_TRUE(wineEnvironment("", wide).empty());
 }
 
 }  // namespace
