@@ -50,7 +50,6 @@ set(ZARNO_UNIT_SOURCES
 if(NOT WIN32)
   list(APPEND ZARNO_UNIT_SOURCES
     tests/unit/ini_test.cpp
-    tests/unit/regfile_test.cpp
     tests/unit/registry_file_test.cpp
     tests/unit/desktop_text_test.cpp
     tests/unit/wine_prefix_test.cpp)

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/ini.h"
+#include "platform/posix/ini/ini.h"
 #include "support/support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The POSIX stand-in: the same launcher on Linux, with message boxes on
-// standard error and, on a desktop, as dialogs (dialog.cpp), INI files read
-// by the Windows rules, the game started directly (through Wine when it is a
-// Windows program, wine.cpp), and a registry file (regstore.cpp).
+// standard error and, on a desktop, as dialogs (desktop/), INI files read by
+// the Windows rules (ini/), the game started directly (through Wine when it
+// is a Windows program, wine/), and a registry file (registry/).
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/dialog.h"
-#include "platform/posix/ini.h"
+#include "platform/posix/desktop/dialog.h"
+#include "platform/posix/ini/ini.h"
 #include "platform/platform.h"
-#include "platform/posix/error.h"
-#include "platform/posix/file.h"
-#include "platform/posix/process.h"
-#include "platform/posix/wine.h"
+#include "platform/posix/common/error.h"
+#include "platform/posix/common/file.h"
+#include "platform/posix/common/process.h"
+#include "platform/posix/wine/prefix.h"
+#include "platform/posix/wine/winereg.h"
 
 
 bool platFileExists(const char *path) {

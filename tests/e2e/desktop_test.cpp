@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "e2e/fixture.h"
-#include "platform/posix/desktop.h"
+#include "platform/posix/desktop/desktop.h"
 
 namespace fs = std::filesystem;
 

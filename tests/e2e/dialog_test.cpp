@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "e2e/fixture.h"
-#include "platform/posix/dialog.h"
+#include "platform/posix/desktop/dialog.h"
 
 extern char **environ;
 

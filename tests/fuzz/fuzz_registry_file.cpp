@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/regfile.h"
+#include "platform/posix/registry/regfile.h"
 
 static void same(const RegFile &edited, RegFile &again) {
   if (again.keys.size() != edited.keys.size()) abort();

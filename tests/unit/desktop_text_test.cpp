@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/posix/desktop.h"
+#include "platform/posix/desktop/desktop.h"
 
 namespace {
 

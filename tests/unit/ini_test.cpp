@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/posix/ini.h"
+#include "platform/posix/ini/ini.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/wine.h"
+#include "platform/posix/wine/prefix.h"
+#include "platform/posix/wine/winereg.h"
 #include "support/support.h"
 
 namespace fs = std::filesystem;

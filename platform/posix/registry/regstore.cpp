@@ -29,9 +29,9 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/error.h"
-#include "platform/posix/file.h"
-#include "platform/posix/regfile.h"
+#include "platform/posix/common/error.h"
+#include "platform/posix/common/file.h"
+#include "platform/posix/registry/regfile.h"
 
 struct PlatKey {
   std::string fullPath;

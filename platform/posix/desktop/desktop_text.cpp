@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/desktop.h"
-#include "platform/posix/utf8.h"
+#include "platform/posix/desktop/desktop.h"
+#include "platform/posix/common/utf8.h"
 
 const char desktopFileId[] = "zarnolaunch.desktop";
 

@@ -1,4 +1,4 @@
-#include "platform/posix/file.h"
+#include "platform/posix/common/file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -7,7 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "platform/posix/error.h"
+#include "platform/posix/common/error.h"
 
 bool readRegularFile(const char *path, std::string &text) {
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

@@ -1,4 +1,4 @@
-#include "platform/posix/process.h"
+#include "platform/posix/common/process.h"
 
 #include <errno.h>
 #include <fcntl.h>

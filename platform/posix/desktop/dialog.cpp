@@ -4,7 +4,7 @@
 // already has: zenity (GTK), kdialog (KDE) or xmessage (plain X11, part of the
 // X utilities).  Each is started directly (process.h), the text and the title
 // as arguments of their own: no shell ever reads them.
-#include "platform/posix/dialog.h"
+#include "platform/posix/desktop/dialog.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/process.h"
-#include "platform/posix/utf8.h"
+#include "platform/posix/common/process.h"
+#include "platform/posix/common/utf8.h"
 
 namespace {
 

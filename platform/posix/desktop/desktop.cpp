@@ -42,10 +42,10 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/desktop.h"
-#include "platform/posix/error.h"
-#include "platform/posix/file.h"
-#include "platform/posix/process.h"
+#include "platform/posix/desktop/desktop.h"
+#include "platform/posix/common/error.h"
+#include "platform/posix/common/file.h"
+#include "platform/posix/common/process.h"
 
 namespace {
 

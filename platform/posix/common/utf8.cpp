@@ -1,4 +1,4 @@
-#include "platform/posix/utf8.h"
+#include "platform/posix/common/utf8.h"
 
 static bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 

@@ -1,9 +1,9 @@
-#include "platform/posix/ini.h"
+#include "platform/posix/ini/ini.h"
 
 #include <cstring>
 #include <string>
 
-#include "platform/posix/utf8.h"
+#include "platform/posix/common/utf8.h"
 #include "platform/text.h"
 
 // The rules follow what GetPrivateProfileStringA does with a file, in a

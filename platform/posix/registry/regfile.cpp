@@ -1,4 +1,4 @@
-#include "platform/posix/regfile.h"
+#include "platform/posix/registry/regfile.h"
 
 #include <algorithm>
 #include <cstdio>
