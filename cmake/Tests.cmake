@@ -72,19 +72,27 @@ if(NOT WIN32)
     tests/e2e/dialog_test.cpp
     tests/e2e/wine_prefix_test.cpp)
 endif()
-# The launcher as a standard user runs it on Windows: HKEY_CLASSES_ROOT
-# refuses its writes.  A test build only; see tests/support/standard_user.cpp.
-add_executable(launcher_standard_user ${ZARNO_ENTRY} tests/support/standard_user.cpp)
-set_target_properties(launcher_standard_user PROPERTIES OUTPUT_NAME ${ZARNO_BINARY}-standard-user)
-target_link_libraries(launcher_standard_user PRIVATE zarno)
-target_link_options(launcher_standard_user PRIVATE
-  -Wl,--wrap=platRegCreateKey,--wrap=platRegDeleteKey,--wrap=platRegDeleteValue)
-if(WIN32)
-  target_link_options(launcher_standard_user PRIVATE -mwindows -static)
-endif()
+# The launcher as a standard user and as an administrator meet the registry
+# on Windows: HKEY_CLASSES_ROOT merges the user's classes over the machine's,
+# which only an administrator may change.  Test builds only; see
+# tests/support/standard_user.cpp.
+foreach(account standard-user administrator)
+  set(target launcher_${account})
+  add_executable(${target} ${ZARNO_ENTRY} tests/support/standard_user.cpp)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ZARNO_BINARY}-${account})
+  target_link_libraries(${target} PRIVATE zarno)
+  target_link_options(${target} PRIVATE
+    -Wl,--wrap=platRegOpenKey,--wrap=platRegCreateKey,--wrap=platRegDeleteKey,--wrap=platRegDeleteValue)
+  if(account STREQUAL administrator)
+    target_compile_definitions(${target} PRIVATE ZARNO_ADMINISTRATOR)
+  endif()
+  if(WIN32)
+    target_link_options(${target} PRIVATE -mwindows -static)
+  endif()
+endforeach()
 
 zarno_test_program(e2e_tests ${ZARNO_E2E_SOURCES} ${ZARNO_SUPPORT})
-add_dependencies(e2e_tests launcher launcher_standard_user zarnok-demo)
+add_dependencies(e2e_tests launcher launcher_standard-user launcher_administrator zarnok-demo)
 add_test(NAME e2e_tests COMMAND e2e_tests)
 
 if(WIN32)

@@ -19,7 +19,7 @@ bool composeText(char *buf, size_t size, const char *format, ...) {
 }
 
 long runCommand(char *commandLine, const char *program, const char *argument) {
-  return platStartGame(program, argument, commandLine, logLine);
+  return platStartGame(program, argument, commandLine, gamePrefix, gameCommand, logLine);
 }
 
 [[noreturn]] static void illegalLine(const char *path, const char *value) {

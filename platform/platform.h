@@ -20,7 +20,9 @@
 // Registry roots and value types, with their Win32 values.
 #define REG_ROOT_CLASSES_ROOT 0x80000000UL
 #define REG_ROOT_CURRENT_USER 0x80000001UL
+#define REG_ROOT_LOCAL_MACHINE 0x80000002UL
 #define REG_TYPE_SZ 1UL
+#define REG_TYPE_EXPAND_SZ 2UL
 #define REG_TYPE_BINARY 3UL
 
 // The Win32 error codes the launcher itself looks at or reports.
@@ -55,20 +57,35 @@ int platCompareNoCase(const char *a, const char *b);
 bool platFileExists(const char *path);
 // True when a file, not a directory, of that name exists.
 bool platIsFile(const char *path);
-// True when the path names the running launcher itself: the same name,
-// compared as the system compares file names, or (on Linux) the same file
-// reached another way, through a link.
+// True when the path names the running launcher itself, self.  Files are
+// compared, not spellings: on Windows the full long paths, ignoring case as
+// Windows does; on Linux the same device and inode, or, when one of the two
+// does not exist, the very same path.
 bool platIsSelf(const char *path, const char *self);
+
+// A command's text with its %NAME% references to environment variables
+// replaced, as Windows expands a REG_EXPAND_SZ value; a name that is not
+// set stays as it is.  A heap string (the caller frees it), or null.
+char *platExpandEnvironment(const char *text);
+
+// The program a command runs, read as Windows reads it: between the quotes
+// when the command begins with one (an unclosed quote runs to the end);
+// unquoted, every text up to a blank is a candidate, shortest first, and so
+// is the whole command ("C:\Other Tools\other.exe %1" offers "C:\Other",
+// "C:\Other Tools\other.exe" and the whole line).  A name without an
+// extension also stands for itself with ".exe", as CreateProcess reads it.
+// The first name that exists() accepts is the program: it goes to buf (size
+// bytes) and the result is true.  When none is accepted the result is false
+// and buf holds the quoted path, or the whole command.
+typedef bool (*PlatExists)(const char *path, void *context);
+bool platCommandProgram(const char *command, PlatExists exists, void *context, char *buf,
+                        unsigned long size);
 
 // Whose is a registration that runs command: the shell's open command of
 // the file type, or the program a desktop entry names.  The program is read
-// as Windows reads it: between the quotes when the command begins with one;
-// unquoted, every text up to a blank is a candidate, shortest first, and so
-// is the whole command ("C:\Other Tools\other.exe %1" offers "C:\Other",
-// "C:\Other Tools\other.exe" and the whole line).  PLAT_OWNER_SELF when
-// the program or a candidate is this launcher (self), PLAT_OWNER_GONE when
-// no candidate exists as a file, PLAT_OWNER_OTHER otherwise: another
-// program's, to be left alone.
+// by platCommandProgram, among existing files.  PLAT_OWNER_SELF when it is
+// this launcher (self), PLAT_OWNER_GONE when there is no such file,
+// PLAT_OWNER_OTHER otherwise: another program's, to be left alone.
 #define PLAT_OWNER_SELF 0
 #define PLAT_OWNER_GONE 1
 #define PLAT_OWNER_OTHER 2
@@ -100,22 +117,39 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed);
 // argument.  commandLine is the same composed for Windows ("\"program\"
 // argument", writable), which the Windows backend hands to CreateProcessA as
 // it is; elsewhere program itself is started, whatever bytes its path holds.
-// Lines worth a place in the log go to note.  Returns PLAT_OK or an error
-// code; PLAT_ERROR_NO_WINE when program is a Windows program that needs Wine
-// and none was found.
-long platStartGame(const char *program, const char *argument, char *commandLine, PlatNote note);
+// prefix and command, when not null, are what platFindWineGame said of a game
+// under Wine, as the launcher stored them: the Wine prefix to start it in,
+// and the command a game manager starts it with.  Lines worth a place in the
+// log go to note.  Returns PLAT_OK or an error code; PLAT_ERROR_NO_WINE when
+// program is a Windows program that needs Wine and none was found.
+long platStartGame(const char *program, const char *argument, char *commandLine, const char *prefix,
+                   const char *command, PlatNote note);
 
-// The game installed with Wine, for a Linux launcher whose own registry names
-// none.  platWineClassesString reads the default value of
-// HKEY_CLASSES_ROOT\key as the player's Wine prefix holds it ($WINEPREFIX,
-// else ~/.wine): a heap string (the caller frees it) with the prefix's folder
-// in prefix (size bytes), or null.  The prefix's files are only read; one
-// that is damaged or unreadable goes to note and reads as empty.
-// platWinePath gives the file that a Windows path of that prefix names, in
-// buf (size bytes): false when there is none or it does not fit.  Windows
-// has no prefix: null and false.
-char *platWineClassesString(const char *key, char *prefix, unsigned long size, PlatNote note);
-bool platWinePath(const char *prefix, const char *windowsPath, char *buf, unsigned long size);
+// The game installed under Wine, for a Linux launcher whose own registry
+// names none: the game's open command (HKEY_CLASSES_ROOT\key) is looked for
+// in the Wine prefixes of this machine, and a prefix holds the game when the
+// program that command names exists there.  The prefixes' files are only
+// read; one that is damaged or unreadable goes to note and is passed over.
+// The result says how the search ended; what it found, or why not, is in
+// game, as heap strings that platFreeWineGame frees.  Windows has no
+// prefixes: PLAT_GAME_NO_COMMAND, and nothing in game.
+#define PLAT_GAME_FOUND 0
+#define PLAT_GAME_NO_COMMAND 1  // no prefix holds the game's open command
+#define PLAT_GAME_NO_PROGRAM 2  // some do, but the program it names is in none
+#define PLAT_GAME_REFUSED 3     // only where its manager cannot pass an address
+typedef struct PlatWineGame {
+  char *path;     // the Linux path of the game's program
+  char *prefix;   // the prefix it was found in
+  char *manager;  // the game manager that keeps that prefix, or null
+  char *command;  // how the manager starts it (for platStartGame), or null
+  // Not found: where the launcher looked, for the player; refused: why the
+  // game cannot be started there.  Null when there is nothing to say.
+  char *why;
+} PlatWineGame;
+int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note);
+// True when folder is a Wine prefix still: it holds a registry.
+bool platIsWinePrefix(const char *folder);
+void platFreeWineGame(PlatWineGame *game);
 
 // After a registry call failed with PLAT_ERROR_BADDB: why the registry as a
 // whole cannot be used (which file, which line), as a sentence for the user,

@@ -32,7 +32,8 @@ bool regKeyExists(unsigned long root, const char *path) {
   return true;
 }
 
-char *regReadString(unsigned long root, const char *path, const char *name) {
+// The value as a terminated heap string, and its type.
+static char *readValue(unsigned long root, const char *path, const char *name, unsigned long *typeOut) {
   PlatKeyHandle key;
   if (openKey(root, path, &key) != PLAT_OK) return nullptr;
   char *text = nullptr;
@@ -57,7 +58,21 @@ char *regReadString(unsigned long root, const char *path, const char *name) {
     }
   }
   platRegCloseKey(key);
+  if (text && typeOut) *typeOut = type;
   return text;
+}
+
+char *regReadString(unsigned long root, const char *path, const char *name) {
+  return readValue(root, path, name, nullptr);
+}
+
+char *regReadCommand(unsigned long root, const char *path, const char *name) {
+  unsigned long type = 0;
+  char *text = readValue(root, path, name, &type);
+  if (!text || type != REG_TYPE_EXPAND_SZ) return text;
+  char *expanded = platExpandEnvironment(text);
+  free(text);
+  return expanded;
 }
 
 long regWriteValue(unsigned long root, const char *path, const char *name,

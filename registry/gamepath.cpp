@@ -6,8 +6,27 @@
 
 char gamePathCache[260];
 bool gamePathDerived = false;
+const char *gamePrefix = nullptr;
+const char *gameCommand = nullptr;
+bool gameLookupAgain = false;
+bool gameRecordDeferred = false;
 
-char *commandProgram(char *command) {
+// What the launcher keeps of a game found under Wine, beside "Path to
+// Zarnok": the prefix, and the game manager and its command.  They hold
+// heap strings for the whole run.
+static const char prefixValue[] = "Wine prefix of Zarnok";
+static const char managerValue[] = "Game manager of Zarnok";
+static const char commandValue[] = "Command for Zarnok";
+static char *gameManager;
+// Set when the record an earlier run stored held a game under Wine: values
+// of it that this run did not find are removed when the record is stored.
+static bool storedUnderWine;
+
+static const char notInstalled[] = "Zarnok is not properly installed!  Please reinstall Zarnok.";
+static const char cannotFind[] = "Can't find Zarnok on your system!";
+
+// Cuts a final "\"%1\"" and the blanks before it off a command, in place.
+static void trimCommand(char *command) {
   size_t length = strlen(command);
   if (length >= 4 && strcmp(command + length - 4, "\"%1\"") == 0) {
     length -= 4;
@@ -15,59 +34,111 @@ char *commandProgram(char *command) {
   }
   while (length > 0 && (command[length - 1] == ' ' || command[length - 1] == '\t'))
     command[--length] = '\0';
-
-  // A quoted path ends at the next double quote.  When there is none the
-  // quote is taken to run to the end of the command, as the Windows start-up
-  // code reads an unclosed quote on a command line: the path is then all that
-  // follows the opening quote, trailing blanks already cut.
-  char *path = command;
-  if (*path == '"') {
-    ++path;
-    char *close = strchr(path, '"');
-    if (close) *close = '\0';
-  }
-  return path;
 }
 
 static bool fitsCache(const char *path) { return strlen(path) < sizeof gamePathCache; }
+
+static bool isFile(const char *path, void *) { return platIsFile(path); }
+
+// The program the game's own command names, read as Windows reads it.  A
+// quoted path ends at the next double quote, or, when there is none, runs
+// to the end of the command, as the Windows start-up code reads an unclosed
+// quote.  Unquoted, each blank ends a candidate and the first that names a
+// file wins ("/opt/zarnok/zarnok %1" names /opt/zarnok/zarnok); when none
+// does, the whole command is the path, and names nothing.
+static void findInCommand(char *command) {
+  trimCommand(command);
+  size_t size = strlen(command) + 8;
+  char *path = (char *)malloc(size);
+  if (!path) fatal(cannotFind, nullptr, STYLE_ERROR);
+  platCommandProgram(command, isFile, nullptr, path, (unsigned long)size);
+  free(command);
+  bool found = fitsCache(path) && platFileExists(path);
+  if (found) strcpy(gamePathCache, path);
+  free(path);
+  if (!found) fatal(cannotFind, nullptr, STYLE_ERROR);
+}
+
+// The game under Wine, for a launcher whose registry names none.
+static void findUnderWine(const char *key) {
+  PlatWineGame found;
+  int result = platFindWineGame(key, &found, logLine);
+  if (result == PLAT_GAME_FOUND && !fitsCache(found.path)) result = PLAT_GAME_NO_PROGRAM;
+  switch (result) {
+    case PLAT_GAME_FOUND:
+      break;
+    case PLAT_GAME_REFUSED:
+      fatal(found.why, nullptr, STYLE_ERROR);
+    case PLAT_GAME_NO_PROGRAM:
+      fatalDetailed(cannotFind, found.why, nullptr, STYLE_ERROR);
+    default:
+      fatalDetailed(notInstalled, found.why, nullptr, STYLE_ERROR);
+  }
+  strcpy(gamePathCache, found.path);
+  logPrintf("game found in the Wine prefix \"%s\"", found.prefix);
+  // Kept for the run: what the launch needs, and what gets stored.
+  gamePrefix = found.prefix;
+  gameManager = found.manager;
+  gameCommand = found.command;
+  free(found.path);
+  free(found.why);
+}
+
+static void writeThroughClasses(const char *key, const char *name, const char *value) {
+  // Remembered for the next run; a failure only costs that run the lookup.
+  if (value)
+    regWriteString(HKCR, key, name, value);
+  else
+    regDeleteValue(HKCR, key, name);
+}
 
 const char *gamePath(void) {
   if (gamePathCache[0]) return gamePathCache;
 
   // What an earlier run derived, as long as the game is still there.  A value
   // too long for the cache cannot have been written by the launcher, and is
-  // passed over like a stale one.
+  // passed over like a stale one.  "-install" looks for a game under Wine
+  // again.
   char *stored = regReadString(HKCR, "ZarnoLaunch", "Path to Zarnok");
-  if (stored && fitsCache(stored) && platFileExists(stored)) {
+  char *storedPrefix = regReadString(HKCR, "ZarnoLaunch", prefixValue);
+  storedUnderWine = storedPrefix != nullptr;
+  // A prefix that was removed takes its game's record with it, even where
+  // the game's file is still reached (through a link, say): Wine would make
+  // a new, empty prefix in its place.
+  bool prefixGone = storedPrefix && !platIsWinePrefix(storedPrefix);
+  if (stored && fitsCache(stored) && platFileExists(stored) && !prefixGone &&
+      !(gameLookupAgain && storedPrefix)) {
     strcpy(gamePathCache, stored);
     free(stored);
+    gamePrefix = storedPrefix;
+    if (storedPrefix) {
+      gameManager = regReadString(HKCR, "ZarnoLaunch", managerValue);
+      gameCommand = regReadString(HKCR, "ZarnoLaunch", commandValue);
+    }
     return gamePathCache;
   }
   free(stored);
+  free(storedPrefix);
 
-  // A Linux player who installed the Windows game with Wine has its open
-  // command only in the Wine prefix's registry, with a Windows path that the
-  // prefix's drives map to the Linux file.  Only the Linux path is stored, so
-  // that the prefix is read once.
-  const char *gameCommand = "Zarnok\\shell\\open\\command";
-  char prefix[4096] = "";
-  char *command = regReadString(HKCR, gameCommand, nullptr);
-  if (!command) command = platWineClassesString(gameCommand, prefix, sizeof prefix, logLine);
-  if (!command)
-    fatal("Zarnok is not properly installed!  Please reinstall Zarnok.", nullptr, STYLE_ERROR);
-
-  char *path = commandProgram(command);
-  char mapped[4096];
-  if (prefix[0]) path = platWinePath(prefix, path, mapped, sizeof mapped) ? mapped : nullptr;
-  if (!path || !fitsCache(path) || !platFileExists(path)) {
-    free(command);
-    fatal("Can't find Zarnok on your system!", nullptr, STYLE_ERROR);
-  }
-  strcpy(gamePathCache, path);
-  free(command);
+  // The game's own installation left its open command; a Linux player who
+  // installed the Windows game under Wine has it only in the Wine prefix's
+  // registry, with a Windows path that the prefix's drives map to the Linux
+  // file.
+  const char *key = "Zarnok\\shell\\open\\command";
+  char *command = regReadCommand(HKCR, key, nullptr);
+  if (command)
+    findInCommand(command);
+  else
+    findUnderWine(key);
   gamePathDerived = true;
-  if (prefix[0]) logPrintf("game found in the Wine prefix \"%s\"", prefix);
-  // Remembered for the next run; a failure only costs that run the lookup.
-  regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", gamePathCache);
+  if (!gameRecordDeferred) storeGameRecord(writeThroughClasses);
   return gamePathCache;
+}
+
+void storeGameRecord(RecordWrite write) {
+  write("ZarnoLaunch", "Path to Zarnok", gamePathCache);
+  if (!gamePrefix && !storedUnderWine) return;
+  write("ZarnoLaunch", prefixValue, gamePrefix);
+  write("ZarnoLaunch", managerValue, gameManager);
+  write("ZarnoLaunch", commandValue, gameCommand);
 }

@@ -18,8 +18,8 @@ const char *modulePath(void) {
 
 // The place the class entries go to this run; see install().
 static const ClassesPlace *place = &machineClasses;
-// Set when a class write through HKEY_CLASSES_ROOT was refused: the rest of
-// that pass is skipped, and the registration starts over at the user's place.
+// Set when a write to the machine's classes was refused: the rest of that
+// pass is skipped, and the registration starts over at the user's place.
 static bool refused = false;
 
 // Writes one class entry at this run's place; a failure is kept for the
@@ -27,14 +27,14 @@ static bool refused = false;
 static void writeClass(const char *key, const char *name, const void *data, unsigned long size,
                        unsigned long type) {
   if (refused) return;
-  char path[300];
+  char path[300], named[320];
   classKey(place, key, path, sizeof path);
   long error = regWriteValue(place->root, path, name, data, size, type);
   if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
     refused = true;
     return;
   }
-  noteFailure(error, path);
+  noteFailure(error, classKeyName(place, key, named, sizeof named));
 }
 
 static void writeClassString(const char *key, const char *name, const char *text) {
@@ -62,6 +62,25 @@ static void addToViewerList(void) {
   }
 }
 
+static void removeClassValue(const char *key, const char *name) {
+  if (refused) return;
+  char path[300], named[320];
+  classKey(place, key, path, sizeof path);
+  long error = regDeleteValue(place->root, path, name);
+  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses)
+    refused = true;
+  else if (error != PLAT_ERROR_FILE_NOT_FOUND)
+    noteFailure(error, classKeyName(place, key, named, sizeof named));
+}
+
+// The game's record goes where the registration goes.
+static void writeRecord(const char *key, const char *name, const char *value) {
+  if (value)
+    writeClassString(key, name, value);
+  else
+    removeClassValue(key, name);
+}
+
 // One pass over the class entries at this run's place, in the order they
 // have always been written; it stops at a refusal (see install()).
 static void registerClasses(void) {
@@ -72,12 +91,8 @@ static void registerClasses(void) {
   if (!started) logPrintf("Running -install logic.");
   started = true;
 
-  // gamePath stores a derived path through HKEY_CLASSES_ROOT, which Windows
-  // sends to the user's classes once they hold the key; the per-user
-  // registration writes it there itself, so as not to rely on that merge.
   const char *game = gamePath();
-  if (place != &machineClasses && gamePathDerived)
-    writeClassString("ZarnoLaunch", "Path to Zarnok", game);
+  if (gamePathDerived) storeGameRecord(writeRecord);
   char *icon = regReadString(HKCR, "Zarnok\\DefaultIcon", nullptr);
   writeClassString("ZarnoLaunch\\DefaultIcon", nullptr, icon ? icon : game);
   free(icon);
@@ -91,8 +106,8 @@ static void registerClasses(void) {
     snprintf(openCommand, sizeof openCommand, "\"%s\" \"%%1\"", self);
     writeClassString(commandKey, nullptr, openCommand);
   } else if (!refused) {
-    char path[300];
-    noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKey(place, commandKey, path, sizeof path));
+    char named[320];
+    noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKeyName(place, commandKey, named, sizeof named));
   }
 
   // The shell reads the extension of a content type from "Extension".
@@ -109,14 +124,13 @@ static void registerClasses(void) {
 }
 
 void install(void) {
-  // Windows merges the user's own classes into HKEY_CLASSES_ROOT: a value
-  // written through it to a key the user's classes hold lands there, while
-  // a key they do not hold is made in the machine's classes, which a
-  // standard user may not write.  So the first write may succeed (Explorer
-  // keeps ".zarnok" in the user's classes once "Open with" was used) and a
-  // later one be refused.  Any refusal sends the whole registration to the
-  // user's classes, from the first entry on, so that it is never split
-  // between the two places.
+  // A registration for every user where this user may write one (an
+  // administrator), else for this user only: any refusal sends the whole
+  // registration to the user's classes, from the first entry on, so that it
+  // is never split between the two places.  The game's record goes with it;
+  // a game under Wine is looked for again.
+  gameRecordDeferred = true;
+  gameLookupAgain = true;
   registerClasses();
   if (refused) {
     logPrintf("Registering for the current user only.");

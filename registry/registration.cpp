@@ -17,11 +17,17 @@ const char navigatorTrusted[] =
     "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications";
 const char mimeKey[] = "MIME\\Database\\Content Type\\application/zarnolaunch";
 
-const ClassesPlace machineClasses = {HKCR, ""};
-const ClassesPlace userClasses = {HKCU, "Software\\Classes\\"};
+const ClassesPlace machineClasses = {HKLM, "Software\\Classes\\", "HKEY_LOCAL_MACHINE\\"};
+const ClassesPlace userClasses = {HKCU, "Software\\Classes\\", "HKEY_CURRENT_USER\\"};
+const ClassesPlace mergedClasses = {HKCR, "", "HKEY_CLASSES_ROOT\\"};
 
 const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size) {
   snprintf(buf, size, "%s%s", place->prefix, key);
+  return buf;
+}
+
+const char *classKeyName(const ClassesPlace *place, const char *key, char *buf, size_t size) {
+  snprintf(buf, size, "%s%s%s", place->rootName, place->prefix, key);
   return buf;
 }
 

@@ -12,19 +12,29 @@ extern const char navigatorViewers[];
 extern const char navigatorTrusted[];
 extern const char mimeKey[];            // the content type's MIME database key
 
-// Where class entries go: HKEY_CLASSES_ROOT itself, or the current user's
-// own classes under HKEY_CURRENT_USER, which Windows merges into
-// HKEY_CLASSES_ROOT for that user and which needs no administrator.
+// Where class entries live.  A registration for every user goes to the
+// machine's classes, HKEY_LOCAL_MACHINE\Software\Classes, and one for the
+// current user to the user's, HKEY_CURRENT_USER\Software\Classes, which
+// needs no administrator; both are written directly, not through
+// HKEY_CLASSES_ROOT, which would send a key the user's classes already hold
+// (the ".zarnok" that Explorer's "Open with" leaves there) to the user's
+// classes and split a registration for every user between the two.
+// HKEY_CLASSES_ROOT, the user's classes over the machine's, is what the
+// shell and the launcher read.
 struct ClassesPlace {
   unsigned long root;
   const char *prefix;
+  const char *rootName;  // for messages: "HKEY_LOCAL_MACHINE\\"
 };
 extern const ClassesPlace machineClasses;
 extern const ClassesPlace userClasses;
+extern const ClassesPlace mergedClasses;
 
 // The key path of a class entry at a place, in buf.  Class key names are the
 // launcher's own constants, and always fit.
 const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size);
+// The same with its root, as messages name it.
+const char *classKeyName(const ClassesPlace *place, const char *key, char *buf, size_t size);
 
 // Registration goes on past a failure, so that as much as possible is done,
 // but the first failure is kept and reported at the end.

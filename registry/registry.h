@@ -8,6 +8,7 @@
 
 #define HKCR REG_ROOT_CLASSES_ROOT
 #define HKCU REG_ROOT_CURRENT_USER
+#define HKLM REG_ROOT_LOCAL_MACHINE
 
 // Every call below that meets a registry that cannot be read at all (a
 // registry file that does not parse) ends the run through fatal, saying why.
@@ -15,6 +16,9 @@
 bool regKeyExists(unsigned long root, const char *path);
 // A new heap string (the caller frees it), or null.  Always terminated.
 char *regReadString(unsigned long root, const char *path, const char *name);
+// The same for a command, as the shell reads one: a REG_EXPAND_SZ value
+// comes back with its %NAME% references expanded.
+char *regReadCommand(unsigned long root, const char *path, const char *name);
 long regWriteValue(unsigned long root, const char *path, const char *name,
                    const void *data, unsigned long size, unsigned long type);
 long regWriteString(unsigned long root, const char *path, const char *name,
@@ -37,9 +41,24 @@ extern char gamePathCache[260];
 extern bool gamePathDerived;
 // The game's executable.  Ends the run through fatal when it cannot be found.
 const char *gamePath(void);
-// The program an open command names: "\"C:\\x.exe\" \"%1\"" gives C:\x.exe.
-// Works in place on command and returns a position inside it.
-char *commandProgram(char *command);
+// What else is known of the game, once gamePath has found it: the Wine
+// prefix it runs in and the command its game manager starts it with (both
+// null for a game that needs neither).
+extern const char *gamePrefix;
+extern const char *gameCommand;
+// Makes "-install" look for a game found under Wine again, rather than take
+// the one an earlier run stored: the player may have moved it, or want it
+// from another prefix.
+extern bool gameLookupAgain;
+// gamePath remembers what it derived for the next run, through
+// HKEY_CLASSES_ROOT; not while this is set, as "-install" does, which stores
+// it with its registration, where that goes.
+extern bool gameRecordDeferred;
+// Hands each value of what gamePath found to write: key "ZarnoLaunch", the
+// value's name, and its text, or null for a value to remove, which an
+// earlier run stored and this one did not find.
+typedef void (*RecordWrite)(const char *key, const char *name, const char *value);
+void storeGameRecord(RecordWrite write);
 
 extern char modulePathCache[260];
 // The launcher's own executable; empty when the system could not tell.

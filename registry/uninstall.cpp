@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,15 +12,37 @@ static void noteRemoval(long error, const char *what) {
   if (error != PLAT_ERROR_FILE_NOT_FOUND) noteFailure(error, what);
 }
 
+// The place whose removals are under way, and whether the machine's classes
+// refused one: a standard user may not remove a registration for every
+// user, and it stays, with a line in the log, but that is no failure of
+// this user's uninstall.
+static const ClassesPlace *removing;
+static bool machineRefused;
+
+static bool removed(long error, const char *what) {
+  if (error == PLAT_ERROR_ACCESS_DENIED && removing == &machineClasses) {
+    if (!machineRefused)
+      logPrintf("The registration for all users stays: an administrator can remove it with "
+                "\"ZarnoLaunch.exe -uninstall\".");
+    machineRefused = true;
+    return false;
+  }
+  char named[400];
+  snprintf(named, sizeof named, "%s%s", removing->rootName, what);
+  noteRemoval(error, named);
+  return error == PLAT_OK || error == PLAT_ERROR_FILE_NOT_FOUND;
+}
+
 // Removes the class entries at one place.  A registration whose open command
 // names another program that exists (another copy of the launcher, as a
 // rule) is left whole: its file type, the extension that points to it, and
 // the content type.
 static void removeClasses(const ClassesPlace *place, const char *self) {
+  removing = place;
   char key[300];
-  char *command = regReadString(place->root,
-                                classKey(place, "ZarnoLaunch\\shell\\open\\command", key, sizeof key),
-                                nullptr);
+  char *command = regReadCommand(place->root,
+                                 classKey(place, "ZarnoLaunch\\shell\\open\\command", key, sizeof key),
+                                 nullptr);
   if (command && platCommandOwner(command, self) == PLAT_OWNER_OTHER) {
     logPrintf("Another copy of ZarnoLaunch is registered; leaving it: \"%s\"", command);
     free(command);
@@ -27,20 +50,21 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
   }
   free(command);
   classKey(place, "ZarnoLaunch", key, sizeof key);
-  noteRemoval(regDeleteTree(place->root, key), key);
+  if (!removed(regDeleteTree(place->root, key), key)) return;
 
   // The extension is ours only while it points to our file type; the key
   // itself goes only when nothing else (Explorer's lists, say) is left in it.
   classKey(place, ".zarnok", key, sizeof key);
   char *type = regReadString(place->root, key, nullptr);
-  if (type && platCompareNoCase(type, "ZarnoLaunch") == 0) {
-    noteRemoval(regDeleteValue(place->root, key, nullptr), key);
-    if (regKeyIsEmpty(place->root, key)) noteRemoval(regDeleteKey(place->root, key), key);
-  }
+  bool ours = type && platCompareNoCase(type, "ZarnoLaunch") == 0;
   free(type);
+  if (ours) {
+    if (!removed(regDeleteValue(place->root, key, nullptr), key)) return;
+    if (regKeyIsEmpty(place->root, key) && !removed(regDeleteKey(place->root, key), key)) return;
+  }
 
   classKey(place, mimeKey, key, sizeof key);
-  noteRemoval(regDeleteTree(place->root, key), key);
+  if (!removed(regDeleteTree(place->root, key), key)) return;
   // In the user's own classes "-install" made the content type's parents,
   // and they go again once empty.  The machine's MIME database is Windows'
   // own, even where it happens to be empty, as in a new Wine prefix.
@@ -48,8 +72,7 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
   static const char *const parents[] = {"MIME\\Database\\Content Type", "MIME\\Database", "MIME"};
   for (const char *parent : parents) {
     classKey(place, parent, key, sizeof key);
-    if (!regKeyIsEmpty(place->root, key)) break;
-    noteRemoval(regDeleteKey(place->root, key), key);
+    if (!regKeyIsEmpty(place->root, key) || !removed(regDeleteKey(place->root, key), key)) break;
   }
 }
 
@@ -63,7 +86,7 @@ static void removeNavigator(const char *self) {
   free(suffix);
   if (!self[0]) return;
   char *viewer = regReadString(HKCU, navigatorViewers, contentType);
-  if (viewer && platCompareNoCase(viewer, self) == 0)
+  if (viewer && platIsSelf(viewer, self))
     noteRemoval(regDeleteValue(HKCU, navigatorViewers, contentType), navigatorViewers);
   free(viewer);
   noteRemoval(regDeleteValue(HKCU, navigatorTrusted, self), navigatorTrusted);
@@ -73,7 +96,8 @@ void uninstall(void) {
   logPrintf("Running -uninstall logic.");
   const char *self = modulePath();
   // The user's own classes first: until they are gone, Windows shows them
-  // through HKEY_CLASSES_ROOT in place of the machine's.
+  // through HKEY_CLASSES_ROOT in place of the machine's.  Each place is
+  // removed directly, as it was written.
   removeClasses(&userClasses, self);
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);

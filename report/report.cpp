@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -57,13 +58,27 @@ void logPrintf(const char *format, ...) {
 
 void logLine(const char *line) { logPrintf("%s", line); }
 
-void alert(const char *text, const char *title, unsigned style) {
+// The alert's two lines go to the log as they always have; the box shows
+// the detail, when there is one, as a paragraph after the text.
+static void show(const char *text, const char *detail, const char *title, unsigned style) {
   logPrintf("Alert title: [%s]", title);
   logPrintf("Alert text:  %s", text);
-  if (statusFlags & SHOW_ALERTS) platMessageBox(text, title, style);
+  if (!(statusFlags & SHOW_ALERTS)) return;
+  char *both = nullptr;
+  if (detail && *detail) {
+    size_t size = strlen(text) + strlen(detail) + 3;
+    both = (char *)malloc(size);
+    if (both) snprintf(both, size, "%s\n\n%s", text, detail);
+  }
+  platMessageBox(both ? both : text, title, style);
+  free(both);
 }
 
-void fatal(const char *text, const char *title, unsigned style) {
-  alert(text, title ? title : defaultErrorTitle, style);
+void alert(const char *text, const char *title, unsigned style) { show(text, nullptr, title, style); }
+
+void fatal(const char *text, const char *title, unsigned style) { fatalDetailed(text, nullptr, title, style); }
+
+void fatalDetailed(const char *text, const char *detail, const char *title, unsigned style) {
+  show(text, detail, title ? title : defaultErrorTitle, style);
   exit(1);  // the exit-time handler flushes and closes the log
 }

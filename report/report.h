@@ -26,6 +26,11 @@ void logPrintf(const char *format, ...)
 void logLine(const char *line);
 void alert(const char *text, const char *title, unsigned style);
 [[noreturn]] void fatal(const char *text, const char *title, unsigned style);
+// The same with a second paragraph for the box, which says more than the
+// log's alert line (where the launcher looked, say).  The log's alert lines
+// stay as they always were: installers and scripts read them.
+[[noreturn]] void fatalDetailed(const char *text, const char *detail, const char *title,
+                                unsigned style);
 
 // "Www Mmm DD HH:MM:SS YYYY" with English names whatever the locale says.
 // out must hold at least 32 bytes.

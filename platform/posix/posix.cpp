@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,11 +17,14 @@
 #include "platform/posix/ini/ini.h"
 #include "platform/platform.h"
 #include "platform/posix/common/error.h"
+#include "platform/posix/common/expand.h"
 #include "platform/posix/common/file.h"
 #include "platform/posix/common/process.h"
 #include "platform/posix/wine/prefix.h"
+#include "platform/posix/wine/starter.h"
 #include "platform/posix/wine/winereg.h"
 
+extern char **environ;
 
 bool platFileExists(const char *path) {
   struct stat st;
@@ -32,13 +36,30 @@ bool platIsFile(const char *path) {
   return stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// The same name ignoring ASCII case, as on Windows and as the launcher has
-// always compared its own path; or the same file, so that the link the
-// desktop entry may name (and any other way to the launcher) counts too.
+// The same file, however it is named (a link, as the desktop entry may
+// name it, or any other way); a path that does not exist is this launcher
+// only when it is spelled exactly as its path.  Letter case counts, as it
+// does for Linux file names: /x/Copy is another launcher than /x/copy.
 bool platIsSelf(const char *path, const char *self) {
-  if (platCompareNoCase(path, self) == 0) return true;
   struct stat a, b;
-  return stat(path, &a) == 0 && stat(self, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  if (stat(path, &a) == 0 && stat(self, &b) == 0) return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return strcmp(path, self) == 0;
+}
+
+// Windows compares variable names without regard to case; so does this.
+char *platExpandEnvironment(const char *text) {
+  std::string expanded = expandWindowsVariables(text, [](const std::string &name, std::string &value) {
+    for (char **e = environ; *e; ++e) {
+      const char *equals = strchr(*e, '=');
+      if (equals && (size_t)(equals - *e) == name.size() &&
+          strncasecmp(*e, name.c_str(), name.size()) == 0) {
+        value = equals + 1;
+        return true;
+      }
+    }
+    return false;
+  });
+  return strdup(expanded.c_str());
 }
 
 void platMessageBox(const char *text, const char *title, unsigned style) {
@@ -79,26 +100,36 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 //
 // A Windows build of the game (a file that begins with "MZ") is started
 // through Wine: "wine" from PATH, or $WINE as Wine's own tools allow, with
-// the game's path and the address, and WINEPREFIX set to the prefix whose
-// drive_c holds the game.  A browser or xdg-open starts the launcher with no
-// Wine variables at all; the game's path alone says where it lives.
-long platStartGame(const char *program, const char *argument, char *, PlatNote note) {
+// the game's path and the address, in the prefix where the launcher found
+// it; or, for a game whose prefix a game manager keeps, by the command that
+// manager starts it with.  A browser or xdg-open starts the launcher with no
+// Wine variables at all, so the prefix must come from what was stored; a
+// game named without one (by hand) starts in the prefix whose drive_c holds
+// it, if that is a prefix.
+long platStartGame(const char *program, const char *argument, char *, const char *prefix,
+                   const char *command, PlatNote note) {
   std::vector<std::string> argv{program, argument};
   StartOptions options;
-  bool throughWine = isWindowsProgram(program);
-  if (throughWine) {
+  std::vector<std::string> set, managed;
+  bool throughWine = false;
+  if (command && starterParse(command, set, managed)) {
+    argv = starterCommand(managed, program, argument);
+    options.searchPath = true;
+    options.environment = wineEnvironment(set, program);
+    note(("starting Zarnok with \"" + std::string(command) + "\"").c_str());
+  } else if (isWindowsProgram(program)) {
+    throughWine = true;
     const char *wine = getenv("WINE");
     argv.insert(argv.begin(), wine && *wine ? wine : "wine");
     options.searchPath = true;
-    std::string prefix = winePrefixHolding(program);
-    options.environment = wineEnvironment(prefix, program);
-    if (prefix.empty()) {
+    std::string in = prefix && *prefix ? prefix : winePrefixHolding(program);
+    options.environment = wineEnvironment(in, program);
+    if (in.empty()) {
       // None holds it: Wine uses the prefix the environment names.
-      prefix = playerWinePrefix();
-      if (prefix.empty()) prefix = "~/.wine";
+      in = playerWinePrefix();
+      if (in.empty()) in = "~/.wine";
     }
-    std::string line = "starting Zarnok through \"" + argv[0] + "\" in the Wine prefix \"" + prefix + "\"";
-    note(line.c_str());
+    note(("starting Zarnok through \"" + argv[0] + "\" in the Wine prefix \"" + in + "\"").c_str());
   }
   pid_t pid;
   int error = startProgram(argv, options, &pid);

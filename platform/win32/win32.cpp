@@ -18,8 +18,56 @@ bool platIsFile(const char *path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Windows compares file names without regard to case.
-bool platIsSelf(const char *path, const char *self) { return platCompareNoCase(path, self) == 0; }
+// The full long path of a file (relative parts and 8.3 short names spelled
+// out, as the file system knows it), or the full path of one that does not
+// exist: a heap string, or null.
+static char *longPath(const char *path) {
+  DWORD needed = GetFullPathNameA(path, 0, NULL, NULL);
+  if (needed == 0) return NULL;
+  char *full = (char *)malloc(needed);
+  if (!full) return NULL;
+  DWORD n = GetFullPathNameA(path, needed, full, NULL);
+  if (n == 0 || n >= needed) {
+    free(full);
+    return NULL;
+  }
+  DWORD longNeeded = GetLongPathNameA(full, NULL, 0);
+  if (longNeeded == 0) return full;
+  char *spelled = (char *)malloc(longNeeded);
+  if (spelled) {
+    n = GetLongPathNameA(full, spelled, longNeeded);
+    if (n > 0 && n < longNeeded) {
+      free(full);
+      return spelled;
+    }
+    free(spelled);
+  }
+  return full;
+}
+
+// Windows compares file names without regard to case; "C:\Games\..\Tools"
+// and "C:\PROGRA~1" are compared as the files they name.
+bool platIsSelf(const char *path, const char *self) {
+  char *a = longPath(path);
+  char *b = longPath(self);
+  bool same = a && b ? platCompareNoCase(a, b) == 0 : platCompareNoCase(path, self) == 0;
+  free(a);
+  free(b);
+  return same;
+}
+
+char *platExpandEnvironment(const char *text) {
+  DWORD needed = ExpandEnvironmentStringsA(text, NULL, 0);
+  if (needed == 0) return NULL;
+  char *expanded = (char *)malloc(needed);
+  if (!expanded) return NULL;
+  DWORD n = ExpandEnvironmentStringsA(text, expanded, needed);
+  if (n == 0 || n > needed) {
+    free(expanded);
+    return NULL;
+  }
+  return expanded;
+}
 
 // USER32 is loaded for the first message box, not at start-up: a launch
 // shows none, and under Wine loading USER32 cost a launch more time than
@@ -86,7 +134,8 @@ void platDesktopInstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 
 void platDesktopUninstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 
-long platStartGame(const char *, const char *, char *commandLine, PlatNote) {
+long platStartGame(const char *, const char *, char *commandLine, const char *, const char *,
+                   PlatNote) {
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
   memset(&startup, 0, sizeof startup);
@@ -106,8 +155,14 @@ long platStartGame(const char *, const char *, char *commandLine, PlatNote) {
 bool platRegistryProblem(char *, unsigned long) { return false; }
 
 // On Windows the game's installation is the registry itself.
-char *platWineClassesString(const char *, char *, unsigned long, PlatNote) { return NULL; }
-bool platWinePath(const char *, const char *, char *, unsigned long) { return false; }
+int platFindWineGame(const char *, PlatWineGame *game, PlatNote) {
+  memset(game, 0, sizeof *game);
+  return PLAT_GAME_NO_COMMAND;
+}
+
+void platFreeWineGame(PlatWineGame *) {}
+
+bool platIsWinePrefix(const char *) { return false; }
 
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   HKEY h;

@@ -38,13 +38,20 @@ class GameLookup : public LauncherTest {
 };
 
 TEST_F(GameLookup, FromTheGamesOpenCommand) {
-  // A game whose path holds spaces, as "Program Files" does.
-  std::string game = support::joinPath(support::joinPath(dir, "Zarnok Game"), "zarnok game.exe");
-  std::filesystem::create_directories(std::filesystem::path(game).parent_path());
+  // A game whose path holds spaces, as "Program Files" does, beside a folder
+  // whose name is the first word of it, as "C:\Program" could be.
+  std::string folder = support::joinPath(dir, "Zarnok Game");
+  std::string game = support::joinPath(folder, "zarnok game.exe");
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_directories(support::joinPath(dir, "Zarnok"));
   std::filesystem::copy_file(support::fakeGamePath(), game);
+  std::string gone = support::joinPath(dir, "gone.exe");
+  setEnv("ZARNO_TEST_GAMES", folder);
+  std::string variable = std::string("%ZARNO_TEST_GAMES%") + support::pathSeparator() + "zarnok game.exe";
   struct Row {
     std::string command;
     std::string expected;
+    unsigned long type = REG_TYPE_SZ;
   } rows[] = {
       {"\"" + game + "\" \"%1\"", game},
       {"\"" + game + "\"", game},
@@ -56,16 +63,25 @@ TEST_F(GameLookup, FromTheGamesOpenCommand) {
       {game + "  ", game},
       {game + " \"%1\"", game},
       {game + "\"%1\"", game},
-      {game + " %1", notFound},
-      {game + " \"%1\" ", notFound},  // the blank after the place-holder keeps it
-      {game + " -connect", notFound},
+      // Unquoted, as Windows reads it: each blank ends a candidate, and the
+      // first that names a file is the program.
+      {game + " %1", game},
+      {game + " \"%1\" ", game},
+      {game + " -connect", game},
+      {game.substr(0, game.size() - 4) + " %1", game},  // ".exe" is implied
+      {gone + " %1", notFound},
       {"\"\" \"%1\"", notFound},
       {"", notFound},
       {"\"" + std::string(300, 'x') + "\" \"%1\"", notFound},
+      // REG_EXPAND_SZ, expanded before it is read.
+      {"\"" + variable + "\" \"%1\"", game, REG_TYPE_EXPAND_SZ},
+      {"\"" + variable + "\" \"%1\"", notFound},
   };
   for (const Row &row : rows) {
     support::resetRegistry();
-    ASSERT_EQ(regWriteString(HKCR, "Zarnok\\shell\\open\\command", nullptr, row.command.c_str()), 0);
+    ASSERT_EQ(regWriteValue(HKCR, "Zarnok\\shell\\open\\command", nullptr, row.command.c_str(),
+                            (unsigned long)row.command.size() + 1, row.type),
+              0);
     EXPECT_EQ(lookup(), row.expected) << row.command;
     // What was derived is remembered; nothing is written on a failure.
     EXPECT_EQ(stored(), row.expected == game ? game : "<none>") << row.command;

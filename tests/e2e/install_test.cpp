@@ -75,7 +75,7 @@ TEST_F(Install, RegistersTheFileType) {
 }
 
 TEST_F(Install, AStandardUserRegistersForThemselves) {
-  std::string launcher = support::standardUserLauncherPath();
+  std::string launcher = support::accountLauncherPath("standard-user");
   support::RunResult r = support::run({launcher, "-quiet", "-logfile", log, "-install"});
   EXPECT_EQ(r.status, 1);
   std::vector<std::string> lines = logLines();
@@ -101,7 +101,7 @@ TEST_F(Install, AStandardUserAfterExplorerHasBeenThere) {
   // Explorer's "Open with" leaves a list under the user's ".zarnok", which
   // "-uninstall" rightly keeps; writes through HKEY_CLASSES_ROOT to that key
   // then land in the user's classes, and the next key is refused.
-  std::string launcher = support::standardUserLauncherPath();
+  std::string launcher = support::accountLauncherPath("standard-user");
   EXPECT_EQ(support::run({launcher, "-quiet", "-install"}).status, 1);
   ASSERT_EQ(regWriteString(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type", ""), 0);
   EXPECT_EQ(support::run({launcher, "-quiet", "-uninstall"}).status, 0);
@@ -119,6 +119,45 @@ TEST_F(Install, AStandardUserAfterExplorerHasBeenThere) {
   r = support::run({launcher, "-quiet", "zarnolaunch://after.explorer.test:1"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"after.explorer.test:1"});
+}
+
+TEST_F(Install, AnAdministratorRegistersForEveryUserWhole) {
+  // Explorer's "Open with" left ".zarnok" in the administrator's own classes.
+  // Written through HKEY_CLASSES_ROOT, the registration's ".zarnok" would
+  // land there, and every other user would have none.
+  std::string launcher = support::accountLauncherPath("administrator");
+  ASSERT_EQ(regWriteString(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type", ""), 0);
+  support::RunResult r = support::run({launcher, "-quiet", "-logfile", log, "-install"});
+  EXPECT_EQ(r.status, 1);
+  expectSuccess();
+  expectClassRows(HKLM, "Software\\Classes\\", game, launcher);
+  EXPECT_EQ(read(HKCU, "Software\\Classes\\.zarnok", nullptr), "<none>");
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
+
+  // Its program gone, the registration for all users is stale.  A standard
+  // user, who may not remove it, takes back their own and is told; the
+  // administrator removes it.
+  std::string gone = "\"" + support::joinPath(dir, "gone.exe") + "\" \"%1\"";
+  ASSERT_EQ(regWriteString(HKLM, "Software\\Classes\\ZarnoLaunch\\shell\\open\\command", nullptr,
+                           gone.c_str()),
+            0);
+  std::string user = support::accountLauncherPath("standard-user");
+  EXPECT_EQ(support::run({user, "-quiet", "-install"}).status, 1);
+  ASSERT_TRUE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
+  ::remove(log.c_str());
+  r = support::run({user, "-quiet", "-logfile", log, "-uninstall"});
+  EXPECT_EQ(r.status, 0) << logText();
+  EXPECT_EQ(logLines(), (std::vector<std::string>{
+                            "Running -uninstall logic.",
+                            "The registration for all users stays: an administrator can remove it with "
+                            "\"ZarnoLaunch.exe -uninstall\".",
+                            "Alert title: [ZarnoLaunch]", "Alert text:  ZarnoLaunch uninstalled successfully!"}));
+  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
+  EXPECT_EQ(read(HKLM, "Software\\Classes\\ZarnoLaunch\\shell\\open\\command", nullptr), gone);
+  EXPECT_EQ(support::run({launcher, "-quiet", "-uninstall"}).status, 0);
+  EXPECT_FALSE(regKeyExists(HKLM, "Software\\Classes\\ZarnoLaunch"));
+  EXPECT_EQ(read(HKLM, "Software\\Classes\\.zarnok", nullptr), "<none>");
+  EXPECT_EQ(read(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type"), "");
 }
 
 TEST_F(Install, TheSuccessBoxIsShown) {
@@ -208,8 +247,12 @@ TEST_F(Install, AFailedWriteIsNotASuccess) {
     bool installedBefore;
     std::string message;
   } cases[] = {
-      {"-install", false, "could not register itself: writing \".zarnok\" failed (error 1016)."},
-      {"-uninstall", true, "could not unregister itself: removing \"ZarnoLaunch\" failed (error 1016)."},
+      {"-install", false,
+       "could not register itself: writing \"HKEY_LOCAL_MACHINE\\Software\\Classes\\.zarnok\" failed "
+       "(error 1016)."},
+      {"-uninstall", true,
+       "could not unregister itself: removing \"HKEY_LOCAL_MACHINE\\Software\\Classes\\ZarnoLaunch\" "
+       "failed (error 1016)."},
   };
   for (const Case &c : cases) {
     support::resetRegistry();
@@ -274,30 +317,45 @@ TEST_F(Uninstall, TakesBackNavigatorsEntriesButNotTheViewerList) {
 TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
   // Another copy of the launcher, which exists, or one that is gone; and
   // commands without quotes, read as Windows reads them.
+  std::string self = support::launcherPath();
   std::string otherCopy = "\"" + game + "\" \"%1\"";
   std::string goneCopy = "\"" + support::joinPath(dir, "gone.exe") + "\" \"%1\"";
   std::string tools = support::joinPath(dir, "Other Tools");
   ASSERT_TRUE(support::makeDirectory(tools));
   std::string otherInTools = copyInto(game, tools);
+  // This launcher named without ".exe", as CreateProcess reads it.
+  std::string bare = self.size() > 4 && self.compare(self.size() - 4, 4, ".exe") == 0
+                         ? self.substr(0, self.size() - 4)
+                         : self;
+  std::string gameFolder = game.substr(0, game.find_last_of(support::pathSeparator()));
+  setEnv("ZARNO_TEST_GAME_FOLDER", gameFolder);
+  std::string expanded = std::string("\"%ZARNO_TEST_GAME_FOLDER%") + support::pathSeparator() +
+                         game.substr(gameFolder.size() + 1) + "\" \"%1\"";
   struct Case {
     std::string extension, command;
     bool typeStays;
     std::string extensionAfter;
+    unsigned long type = REG_TYPE_SZ;
   } cases[] = {
       {"OtherProgram", "", false, "OtherProgram"},
       {"ZarnoLaunch", otherCopy, true, "ZarnoLaunch"},
       {"ZarnoLaunch", goneCopy, false, "<none>"},
       {"ZarnoLaunch", game + " %1", true, "ZarnoLaunch"},
       {"ZarnoLaunch", otherInTools + " %1", true, "ZarnoLaunch"},
-      {"ZarnoLaunch", support::launcherPath() + " \"%1\"", false, "<none>"},
+      {"ZarnoLaunch", self + " \"%1\"", false, "<none>"},
       {"ZarnoLaunch", support::joinPath(dir, "gone folder") + " %1", false, "<none>"},
+      {"ZarnoLaunch", "\"" + bare + "\" \"%1\"", false, "<none>"},
+      // Expanded, the other program's; as it stands, a program that is gone.
+      {"ZarnoLaunch", expanded, true, "ZarnoLaunch", REG_TYPE_EXPAND_SZ},
   };
   for (const Case &c : cases) {
     support::resetRegistry();
     installGame();
     ASSERT_EQ(regWriteString(HKCR, ".zarnok", nullptr, c.extension.c_str()), 0);
     if (!c.command.empty()) {
-      ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr, c.command.c_str()), 0);
+      ASSERT_EQ(regWriteValue(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr, c.command.c_str(),
+                              (unsigned long)c.command.size() + 1, c.type),
+                0);
     }
     support::RunResult r = uninstall();
     EXPECT_EQ(r.status, 0) << logText();
@@ -308,6 +366,23 @@ TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
     // The game's own keys are never touched.
     EXPECT_EQ(read(HKCR, "Zarnok\\shell\\open\\command", nullptr), "\"" + game + "\" \"%1\"");
   }
+}
+
+TEST_F(Uninstall, OwnershipComparesFilesNotSpellings) {
+  // Two copies in folders whose names differ only in case: two files on
+  // Linux, one folder to Windows.  Each launcher is asked to take back a
+  // registration that names the other.
+  std::string lower = support::joinPath(dir, "copy"), upper = support::joinPath(dir, "Copy");
+  ASSERT_TRUE(support::makeDirectory(lower));
+  std::string launcher = copyInto(support::launcherPath(), lower);
+  std::string named = support::joinPath(upper, launcher.substr(lower.size() + 1));
+  bool twoFiles = support::makeDirectory(upper) && support::copyProgram(launcher, named);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr,
+                           ("\"" + named + "\" \"%1\"").c_str()),
+            0);
+  EXPECT_EQ(uninstall(launcher).status, 0) << logText();
+  // Windows sees one folder, so the registration is this launcher's own.
+  EXPECT_EQ(regKeyExists(HKCR, "ZarnoLaunch"), twoFiles && !support::registryFilePath().empty());
 }
 
 }  // namespace

@@ -75,7 +75,9 @@ class WinePrefix : public LauncherTest {
     for (const std::string &line : lines)
       EXPECT_NE(std::find(all.begin(), all.end(), line), all.end()) << what << "\n" << logText();
   }
-  std::string started() { return "starting Zarnok through \"wine\" in the Wine prefix \"" + prefix + "\""; }
+  std::string started(const std::string &in = prefix) {
+    return "starting Zarnok through \"wine\" in the Wine prefix \"" + in + "\"";
+  }
   support::RunResult launch(const std::vector<std::string> &args) {
     ::remove(log.c_str());
     ::remove(record.c_str());
@@ -92,10 +94,10 @@ bool WinePrefix::registered = false;
 TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
   std::string home = getenv("HOME");
   std::string server = serverFile("alpha.beta.gamma:7777");
-  // The prefix named by WINEPREFIX, and Wine's default ~/.wine.
+  // Wine's default ~/.wine, and the prefix named by WINEPREFIX.
   const struct {
     std::string wineprefix, named;
-  } cases[] = {{prefix, prefix}, {"", home + "/.wine"}};
+  } cases[] = {{"", home + "/.wine"}, {prefix, prefix}};
   for (const auto &c : cases) {
     support::resetRegistry();
     if (!c.wineprefix.empty()) {
@@ -107,9 +109,11 @@ TEST_F(WinePrefix, FindsTheGameInThePrefixAndStartsItUnderWine) {
     support::RunResult r = launch({server});
     EXPECT_EQ(r.status, 0) << c.named << "\n" << logText() << r.errorOutput;
     expectLog({"game found in the Wine prefix \"" + c.named + "\"", "path to Zarnok: \"" + game + "\"",
-               "launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\"", started()},
+               "launching this command line: \"\"" + game + "\" alpha.beta.gamma:7777\"",
+               started(c.named)},
               c.named);
     EXPECT_EQ(stored(), game);
+    EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Wine prefix of Zarnok"), c.named);
     EXPECT_EQ(gameArguments(), std::vector<std::string>{"alpha.beta.gamma:7777"}) << c.named;
     fs::remove(home + "/.wine");
   }
@@ -187,6 +191,68 @@ TEST_F(WinePrefix, ADamagedOrUnreadableRegistryIsSkipped) {
     expectLog({c.alert}, c.what);
     EXPECT_EQ(stored(), "<none>") << c.what;
     EXPECT_FALSE(gameStarted()) << c.what;
+  }
+}
+
+TEST_F(WinePrefix, StartsTheGameInThePrefixItWasFoundIn) {
+  // A stand-in for wine that records the prefix it was given and its
+  // arguments; each layout is a prefix of its own, and a second disk.
+  std::string bin = support::makeTempDir(), wineRecord = bin + "/wine-record";
+  ASSERT_TRUE(support::writeFile(bin + "/wine", "#!/bin/sh\nprintf '%s\\n' \"${WINEPREFIX-<unset>}\" \"$@\" > \"$0.tmp\"\n"
+                                                "mv \"$0.tmp\" \"" + wineRecord + "\"\n"));
+  ASSERT_TRUE(support::makeExecutable(bin + "/wine"));
+  setEnv("WINE", bin + "/wine");
+  const std::string header = "WINE REGISTRY Version 2\n#arch=win32\n";
+  const std::string classes = "[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command]\n";
+  const struct {
+    std::string what, game, system, user;
+    bool driveOnDisk, cOnDisk, byHand;
+  } cases[] = {
+      {"a game on drive D:", "D:/Zarnok/zarnok.exe",
+       classes + "@=\"\\\"D:\\\\Zarnok\\\\zarnok.exe\\\" \\\"%1\\\"\"\n", "", true, false, false},
+      {"drive_c a link to another disk", "C:/Games/zarnok.exe",
+       classes + "@=\"\\\"C:\\\\Games\\\\zarnok.exe\\\" \\\"%1\\\"\"\n", "", false, true, false},
+      {"REG_EXPAND_SZ, unquoted", "C:/Program Files/Zarnok/zarnok.exe",
+       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion]\n\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n" +
+           classes + "@=str(2):\"%ProgramFiles%\\\\Zarnok\\\\zarnok.exe \\\"%1\\\"\"\n",
+       "", false, false, false},
+      {"the user's classes first", "C:/Mine/zarnok.exe",
+       classes + "@=\"C:\\\\Machine\\\\gone.exe %1\"\n",
+       classes + "@=\"\\\"C:\\\\Mine\\\\zarnok.exe\\\" \\\"%1\\\"\"\n", false, false, false},
+      {"named by hand, drive_c on another disk", "C:/Games/zarnok.exe", "", "", false, true, true},
+  };
+  for (const auto &c : cases) {
+    support::resetRegistry();
+    std::string root = support::makeTempDir(), own = root + "/prefix", disk = root + "/disk";
+    fs::create_directories(own + "/dosdevices");
+    fs::create_directories(disk + "/drive_c");
+    fs::create_directory_symlink(c.cOnDisk ? disk + "/drive_c" : "../drive_c", own + "/dosdevices/c:");
+    if (c.cOnDisk)
+      fs::create_directory_symlink(disk + "/drive_c", own + "/drive_c");
+    else
+      fs::create_directories(own + "/drive_c");
+    if (c.driveOnDisk) fs::create_directory_symlink(disk, own + "/dosdevices/d:");
+    ASSERT_TRUE(support::writeFile(own + "/system.reg", header + c.system));
+    ASSERT_TRUE(support::writeFile(own + "/user.reg", header + c.user));
+    std::string path = own + "/dosdevices/" + (char)tolower(c.game[0]) + ":" + c.game.substr(2);
+    fs::create_directories(fs::path(path).parent_path());
+    fs::copy_file(ZARNO_WINE_GAME, path);
+    path = fs::canonical(path).string();
+    if (c.byHand) {
+      ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "Path to Zarnok", path.c_str()), 0);
+    } else {
+      // Found with WINEPREFIX set, as the player would run "-install" ...
+      setEnv("WINEPREFIX", own);
+      EXPECT_EQ(launch({"-launch", serverFile("a.b.c")}).status, 0) << c.what << logText();
+      EXPECT_EQ(stored(), path) << c.what;
+    }
+    // ... and started with none, as a browser starts the launcher.
+    unsetEnv("WINEPREFIX");
+    ::remove(wineRecord.c_str());
+    EXPECT_EQ(launch({"zarnolaunch://a.b.c:1"}).status, 0) << c.what << logText();
+    EXPECT_TRUE(support::waitForFile(wineRecord, 20000)) << c.what;
+    std::string prefixSeen = c.byHand ? "<unset>" : own;
+    EXPECT_EQ(support::readFile(wineRecord), prefixSeen + "\n" + path + "\na.b.c:1\n") << c.what;
   }
 }
 

@@ -13,9 +13,10 @@ namespace support {
 // are built beside it.
 std::string programDir();
 std::string launcherPath();
-// A test build of the launcher that meets the registry as a standard user
-// does on Windows: writes through HKEY_CLASSES_ROOT are refused.
-std::string standardUserLauncherPath();
+// A test build of the launcher that meets the registry as a user of an
+// account does on Windows ("standard-user" or "administrator"): the user's
+// classes merged over the machine's, which a standard user may not change.
+std::string accountLauncherPath(const std::string &account);
 std::string fakeGamePath();
 
 // A new empty directory, removed again at the end of the test program.

@@ -21,7 +21,9 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "zarnolaunch"); }
-std::string standardUserLauncherPath() { return joinPath(programDir(), "zarnolaunch-standard-user"); }
+std::string accountLauncherPath(const std::string &account) {
+  return joinPath(programDir(), "zarnolaunch-" + account);
+}
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo"); }
 
 const char *lineEnd() { return "\n"; }

@@ -14,8 +14,8 @@ std::string programDir() {
 }
 
 std::string launcherPath() { return joinPath(programDir(), "ZarnoLaunch.exe"); }
-std::string standardUserLauncherPath() {
-  return joinPath(programDir(), "ZarnoLaunch-standard-user.exe");
+std::string accountLauncherPath(const std::string &account) {
+  return joinPath(programDir(), "ZarnoLaunch-" + account + ".exe");
 }
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo.exe"); }
 

@@ -102,7 +102,8 @@ TEST(WineRegistry, ReadsValuesAsWineLoadsThem) {
   }
 }
 
-// A prefix as Wine lays it out: drive_c, and dosdevices with c: and z:.
+// A prefix as Wine lays it out: its registry, drive_c, and dosdevices with
+// c: and z:.
 class WinePrefixFiles : public testing::Test {
  protected:
   std::string prefix, game;
@@ -113,6 +114,7 @@ class WinePrefixFiles : public testing::Test {
     fs::create_directories(prefix + "/dosdevices");
     fs::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
     fs::create_directory_symlink("/", prefix + "/dosdevices/z:");
+    ASSERT_TRUE(support::writeFile(prefix + "/system.reg", header));
     game = folder + "/Zarnok.exe";
     ASSERT_TRUE(support::writeFile(game, "MZ\x90"));
   }
@@ -149,6 +151,13 @@ TEST_F(WinePrefixFiles, FindsThePrefixThatHoldsAFile) {
   ASSERT_TRUE(support::writeFile(outside, "MZ"));
   EXPECT_EQ(winePrefixHolding(outside), "");
   EXPECT_EQ(winePrefixHolding("/"), "");
+  // A prefix whose drive_c is a link to another disk: the folder above the
+  // real drive_c holds no registry, and is no prefix.
+  std::string disk = fs::canonical(support::makeTempDir()).string();
+  fs::rename(prefix + "/drive_c", disk + "/drive_c");
+  fs::create_directory_symlink(disk + "/drive_c", prefix + "/drive_c");
+  EXPECT_EQ(winePrefixHolding(game), prefix);
+  EXPECT_EQ(winePrefixHolding(disk + "/drive_c/Games/Zarnok Spiel \xC3\x84/Zarnok.exe"), "");
   EXPECT_TRUE(isWindowsProgram(game.c_str()));
   EXPECT_FALSE(isWindowsProgram(prefix.c_str()));
 }

@@ -31,7 +31,8 @@
 // our desktop file's name.  Like the registry's file type, the desktop entry
 // may be another copy's: when its TryExec (or, lacking one, its Exec) names
 // another launcher that exists, everything is left to that copy and a line
-// is logged.  Paths are compared ignoring ASCII case, as the registry does.
+// is logged.  Ownership is judged as for the registry (platCommandOwner): the
+// files are compared, not the spellings of their paths.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>

@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,7 @@
 #include "platform/posix/common/error.h"
 #include "platform/posix/common/file.h"
 #include "platform/posix/registry/regfile.h"
+#include "platform/posix/registry/regstore.h"
 
 struct PlatKey {
   std::string fullPath;
@@ -203,6 +205,15 @@ long modify(Change change) {
 // The key's full path as the file names it; an error for a root the file
 // has no name for, or a path that could not be written out.
 long keyPath(unsigned long root, const char *path, std::string &full) {
+  // The machine's classes are what HKEY_CLASSES_ROOT shows: the file keeps
+  // them in that one place, as it always has.
+  static const char machineClasses[] = "Software\\Classes";
+  const size_t length = sizeof machineClasses - 1;
+  if (root == REG_ROOT_LOCAL_MACHINE && path && strncasecmp(path, machineClasses, length) == 0 &&
+      (path[length] == '\0' || path[length] == '\\')) {
+    root = REG_ROOT_CLASSES_ROOT;
+    path += length;
+  }
   const char *rootName = regRootName(root);
   if (!rootName) return PLAT_ERROR_INVALID_HANDLE;
   full = regFullPath(rootName, path);
@@ -341,6 +352,11 @@ long platRegDeleteValue(unsigned long root, const char *path, const char *name) 
     return true;
   });
   return error != PLAT_OK ? error : outcome;
+}
+
+bool registryFilePath(std::string &path) {
+  std::string problem;
+  return registryFile(path, problem);
 }
 
 bool platRegistryProblem(char *buf, unsigned long size) {

@@ -24,6 +24,11 @@ static bool isDirectory(const std::string &path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+static bool isRegularFile(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 static std::string withoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
@@ -112,7 +117,10 @@ static std::string prefixAbove(const std::string &path) {
     if (start == std::string::npos) break;
     if (path.compare(start + 1, end - start - 1, "drive_c") == 0) {
       std::string prefix = start == 0 ? "/" : path.substr(0, start);
-      if (isDirectory(joinPath(prefix, "drive_c"))) return prefix;
+      // A prefix has a registry: a drive_c on another disk, which a
+      // prefix's drive_c may link to, has none above it.
+      if (isDirectory(joinPath(prefix, "drive_c")) && isRegularFile(joinPath(prefix, "system.reg")))
+        return prefix;
     }
     end = start;
   }
@@ -156,14 +164,22 @@ static bool isUtf8Locale() {
   return false;
 }
 
-std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program) {
+// The variable an assignment sets: "NAME=" with its '='.
+static std::string assigned(const std::string &assignment) {
+  return assignment.substr(0, assignment.find('=') + 1);
+}
+
+std::vector<std::string> wineEnvironment(const std::vector<std::string> &set, const std::string &program) {
   bool wide = false;
   for (char c : program) wide = wide || (unsigned char)c >= 0x80;
   bool charset = wide && !isUtf8Locale();
-  if (prefix.empty() && !charset) return {};
+  if (set.empty() && !charset) return {};
   std::vector<std::string> environment;
   for (char **e = environ; *e; ++e) {
-    if (!prefix.empty() && strncmp(*e, "WINEPREFIX=", 11) == 0) continue;
+    bool replaced = false;
+    for (const std::string &assignment : set)
+      replaced = replaced || strncmp(*e, assigned(assignment).c_str(), assigned(assignment).size()) == 0;
+    if (replaced) continue;
     if (charset && strncmp(*e, "LC_CTYPE=", 9) == 0) continue;
     if (charset && strncmp(*e, "LC_ALL=", 7) == 0) {
       // Every other category keeps what LC_ALL gave it, through LANG.  An
@@ -174,53 +190,13 @@ std::vector<std::string> wineEnvironment(const std::string &prefix, const std::s
     if (charset && strncmp(*e, "LANG=", 5) == 0 && getenv("LC_ALL") && *getenv("LC_ALL")) continue;
     environment.push_back(*e);
   }
-  if (!prefix.empty()) environment.push_back("WINEPREFIX=" + prefix);
+  environment.insert(environment.end(), set.begin(), set.end());
   if (charset) environment.push_back("LC_CTYPE=C.UTF-8");
   return environment;
 }
 
-// --- the platform's calls ----------------------------------------------------------
-
-static void notePrintf(PlatNote note, const char *format, const char *a, long b) {
-  char line[4200];
-  snprintf(line, sizeof line, format, a, b);
-  note(line);
-}
-
-char *platWineClassesString(const char *key, char *prefix, unsigned long size, PlatNote note) {
-  std::string dir = playerWinePrefix();
-  if (dir.empty()) return nullptr;
-  // Wine 8 shows HKEY_CLASSES_ROOT as the machine's Software\Classes only:
-  // the per-user classes in user.reg are not merged into it.
-  std::string file = dir + "/system.reg", text;
-  if (!readRegularFile(file.c_str(), text)) {
-    // A prefix Wine has not set up yet has no registry: nothing to report.
-    if (errno != ENOENT)
-      notePrintf(note, "the Wine prefix's registry \"%s\" cannot be read (error %ld); skipping it",
-                 file.c_str(), errorFromErrno(errno));
-    return nullptr;
-  }
-  std::string value;
-  int badLine = 0;
-  std::string classesKey = std::string("Software\\Classes\\") + key;
-  switch (wineRegistryString(text, classesKey.c_str(), nullptr, value, &badLine)) {
-    case WINE_REGISTRY_DAMAGED:
-      notePrintf(note, "the Wine prefix's registry \"%s\" is damaged at line %ld; skipping it",
-                 file.c_str(), (long)badLine);
-      return nullptr;
-    case WINE_VALUE_MISSING:
-      return nullptr;
-    case WINE_VALUE_FOUND:
-      break;
-  }
-  if (dir.size() >= size) return nullptr;
-  memcpy(prefix, dir.c_str(), dir.size() + 1);
-  return strdup(value.c_str());
-}
-
-bool platWinePath(const char *prefix, const char *windowsPath, char *buf, unsigned long size) {
-  std::string path;
-  if (!wineUnixPath(prefix, windowsPath, path) || path.size() >= size) return false;
-  memcpy(buf, path.c_str(), path.size() + 1);
-  return true;
+std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program) {
+  return wineEnvironment(prefix.empty() ? std::vector<std::string>{}
+                                        : std::vector<std::string>{"WINEPREFIX=" + prefix},
+                         program);
 }

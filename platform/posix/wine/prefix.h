@@ -20,8 +20,8 @@ std::string playerWinePrefix();
 // ignoring case, as Wine looks names up.  False when nothing is there.
 bool wineUnixPath(const std::string &prefix, const std::string &windowsPath, std::string &unixPath);
 
-// The prefix that holds a file: the folder whose drive_c contains it, ""
-// when none does.
+// The prefix that holds a file: the folder whose drive_c contains it and
+// that holds a registry (system.reg), "" when none does.
 std::string winePrefixHolding(const std::string &path);
 
 // True when the file begins with "MZ": a Windows program, for Wine to run.
@@ -35,5 +35,8 @@ bool isWindowsProgram(const char *path);
 // so such a start gets LC_CTYPE=C.UTF-8.  Empty when the launcher's own
 // environment will do.
 std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program);
+// The same with the assignments ("NAME=value") set in place of WINEPREFIX's,
+// as a game manager's command wants them.
+std::vector<std::string> wineEnvironment(const std::vector<std::string> &set, const std::string &program);
 
 #endif

@@ -284,17 +284,20 @@ static bool valueText(const Value &value, std::string &text) {
   return true;
 }
 
-WineRegistryResult wineRegistryString(const std::string &text, const char *key, const char *name,
-                                      std::string &value, int *badLine) {
+WineRegistryResult wineRegistryValues(const std::string &text, const std::vector<std::string> &keys,
+                                      std::vector<std::vector<WineValue>> &values, int *badLine) {
+  values.assign(keys.size(), {});
   Lines lines{&text, 0, 0, ""};
   if (!readLine(lines) || lines.line != "WINE REGISTRY Version 2") {
     *badLine = 1;
     return WINE_REGISTRY_DAMAGED;
   }
-  const std::vector<Units> wantedKey = components(unitsOf(key));
-  const Units wantedName = unitsOf(name ? name : "");
-  bool inKey = false, anyKey = false, found = false;
-  Value last;
+  std::vector<std::vector<Units>> wanted;
+  for (const std::string &key : keys) wanted.push_back(components(unitsOf(key.c_str())));
+  // Each wanted key's values by name, the latest of each name kept.
+  std::vector<std::vector<std::pair<Units, Value>>> seen(keys.size());
+  long inKey = -1;
+  bool anyKey = false;
   Units seenName, parsed;
   while (readLine(lines)) {
     const char *p = skipBlanks(lines.line.c_str());
@@ -308,7 +311,10 @@ WineRegistryResult wineRegistryString(const std::string &text, const char *key, 
           *badLine = number;
           return WINE_REGISTRY_DAMAGED;
         }
-        inKey = sameKey(components(parsed), wantedKey);
+        std::vector<Units> path = components(parsed);
+        inKey = -1;
+        for (size_t i = 0; i < wanted.size() && inKey < 0; ++i)
+          if (sameKey(path, wanted[i])) inKey = (long)i;
         anyKey = true;
         break;
       }
@@ -318,9 +324,12 @@ WineRegistryResult wineRegistryString(const std::string &text, const char *key, 
         // continuation lines are never taken for lines of their own.
         Value v;
         readable = anyKey && readValue(p, lines, seenName, v);
-        if (readable && inKey && sameIgnoringCase(seenName, wantedName)) {
-          last = v;
-          found = true;
+        if (readable && inKey >= 0) {
+          std::vector<std::pair<Units, Value>> &kept = seen[(size_t)inKey];
+          size_t i = 0;
+          while (i < kept.size() && !sameIgnoringCase(kept[i].first, seenName)) ++i;
+          if (i == kept.size()) kept.emplace_back(seenName, v);
+          else kept[i].second = v;
         }
         break;
       }
@@ -340,12 +349,37 @@ WineRegistryResult wineRegistryString(const std::string &text, const char *key, 
       default:
         readable = false;
     }
-    if (!readable && inKey) {
+    if (!readable && inKey >= 0) {
       *badLine = number;
       return WINE_REGISTRY_DAMAGED;
     }
   }
-  if (!found || !valueText(last, value)) return WINE_VALUE_MISSING;
+  for (size_t k = 0; k < seen.size(); ++k) {
+    for (const auto &named : seen[k]) {
+      WineValue value;
+      if (!valueText(named.second, value.text)) continue;
+      value.name = utf8Of(named.first);
+      value.type = named.second.type;
+      values[k].push_back(value);
+    }
+  }
+  return WINE_VALUE_FOUND;
+}
+
+const WineValue *wineFindValue(const std::vector<WineValue> &values, const char *name) {
+  for (const WineValue &value : values)
+    if (wineSameName(value.name.c_str(), name ? name : "")) return &value;
+  return nullptr;
+}
+
+WineRegistryResult wineRegistryString(const std::string &text, const char *key, const char *name,
+                                      std::string &value, int *badLine) {
+  std::vector<std::vector<WineValue>> values;
+  WineRegistryResult result = wineRegistryValues(text, {key}, values, badLine);
+  if (result != WINE_VALUE_FOUND) return result;
+  const WineValue *found = wineFindValue(values[0], name);
+  if (!found) return WINE_VALUE_MISSING;
+  value = found->text;
   return WINE_VALUE_FOUND;
 }
 

@@ -1,0 +1,36 @@
+// Finding the Windows game under Wine (game.cpp): where it looks, and how
+// one prefix is read.
+#ifndef ZARNOLAUNCH_POSIX_GAME_H
+#define ZARNOLAUNCH_POSIX_GAME_H
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// A Wine prefix to look for the game in, and how to start a program there.
+struct WinePlace {
+  std::string manager;  // the game manager that keeps it; "" for plain Wine
+  std::string prefix;   // the prefix's folder
+  // How the manager starts a program (see starter.h); empty for plain Wine,
+  // which starts it as Wine itself would.
+  std::vector<std::string> environment, command;
+  // Not empty when the manager cannot pass an address to a program there:
+  // why, for the player.
+  std::string refusal;
+  bool chosenOutright = false;  // $WINEPREFIX: the player's own choice
+};
+
+// The prefixes to look in, in the order they are looked in; looked gets a
+// line for the player for each place looked at.
+std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looked);
+
+// Reads the game's open command (HKEY_CLASSES_ROOT\key) from one prefix:
+// the user's classes (user.reg) first, then the machine's (system.reg), a
+// REG_EXPAND_SZ command expanded with the prefix's own variables.  FOUND
+// with the Linux path of the program the command names, as Windows would
+// read the command there; NO_PROGRAM when that program is not there;
+// NO_COMMAND when there is no command (or no readable registry).
+int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std::string &program);
+
+#endif
