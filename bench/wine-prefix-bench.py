@@ -41,12 +41,22 @@ def proc(pid, name):
         return b""
 
 
+def wine_prefix_of(pid):
+    for entry in proc(pid, "environ").split(b"\0"):
+        if entry.startswith(b"WINEPREFIX="):
+            return os.path.realpath(entry[len(b"WINEPREFIX="):])
+    return None
+
+
 def game_ended(prefix):
     # Runs must never overlap, and neither the launcher nor this script can
     # wait for the game it started.  Other prefixes' games (a test run's) are
-    # not waited for.
-    mark = b"WINEPREFIX=" + os.fsencode(prefix) + b"\0"
-    until(lambda: not any(b"zarnok-demo" in proc(pid, "cmdline") and mark in proc(pid, "environ")
+    # not waited for.  The prefix is compared as the folder it is, not as it
+    # is spelled: a game started with another spelling of the same prefix
+    # (through a link) was once not waited for, and ran on into the next
+    # direct start, which made the launcher look three times faster.
+    real = os.path.realpath(prefix).encode()
+    until(lambda: not any(b"zarnok-demo" in proc(pid, "cmdline") and wine_prefix_of(pid) == real
                           for pid in os.listdir("/proc") if pid.isdigit()), "the game did not end")
 
 
