@@ -22,19 +22,30 @@ static const ClassesPlace *place = &machineClasses;
 // pass is skipped, and the registration starts over at the user's place.
 static bool refused = false;
 
-// Writes one class entry at this run's place; a failure is kept for the
-// report, under the key's path at that place.
-static void writeClass(const char *key, const char *name, const void *data, unsigned long size,
+// Writes one value at this run's place, path being relative to its root; a
+// failure is kept for the report, under the key's full name.
+static void writeValue(const char *path, const char *name, const void *data, unsigned long size,
                        unsigned long type) {
   if (refused) return;
-  char path[300], named[320];
-  classKey(place, key, path, sizeof path);
   long error = regWriteValue(place->root, path, name, data, size, type);
   if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
     refused = true;
     return;
   }
-  noteFailure(error, classKeyName(place, key, named, sizeof named));
+  char named[400];
+  snprintf(named, sizeof named, "%s%s", place->rootName, path);
+  noteFailure(error, named);
+}
+
+static void writeValueString(const char *path, const char *name, const char *text) {
+  writeValue(path, name, text, (unsigned long)strlen(text) + 1, REG_TYPE_SZ);
+}
+
+// The same for a class entry, key being below the place's classes.
+static void writeClass(const char *key, const char *name, const void *data, unsigned long size,
+                       unsigned long type) {
+  char path[300];
+  writeValue(classKey(place, key, path, sizeof path), name, data, size, type);
 }
 
 static void writeClassString(const char *key, const char *name, const char *text) {
@@ -64,13 +75,15 @@ static void addToViewerList(void) {
 
 static void removeClassValue(const char *key, const char *name) {
   if (refused) return;
-  char path[300], named[320];
+  char path[300];
   classKey(place, key, path, sizeof path);
   long error = regDeleteValue(place->root, path, name);
-  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses)
+  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
     refused = true;
-  else if (error != PLAT_ERROR_FILE_NOT_FOUND)
+  } else if (error != PLAT_ERROR_FILE_NOT_FOUND) {
+    char named[400];
     noteFailure(error, classKeyName(place, key, named, sizeof named));
+  }
 }
 
 // The game's record goes where the registration goes.
@@ -79,6 +92,43 @@ static void writeRecord(const char *key, const char *name, const char *value) {
     writeClassString(key, name, value);
   else
     removeClassValue(key, name);
+}
+
+// What makes the launcher an application to Windows, beyond the file type:
+// its name where browsers and "Open with" ask for it (the link type's and
+// the program's FriendlyAppName, which browsers show in their "Open ...?"
+// question, in place of the file description), its type's name in
+// Explorer's Type column, its place in "Open with", and its entry in
+// Settings > Default apps (Capabilities, which Windows lists only with an
+// ApplicationDescription, and RegisteredApplications, which points to it),
+// beside the registration: for every user or for this one.
+static void registerApplication(const char *self, const char *openCommand) {
+  writeClassString("ZarnoLaunch", "FriendlyTypeName", friendlyTypeName);
+  writeClassString("ZarnoLaunch\\shell\\open", "FriendlyAppName", applicationName);
+  static const unsigned char none[1] = {0};
+  writeClass(".zarnok\\OpenWithProgids", "ZarnoLaunch", none, 0, REG_TYPE_NONE);
+
+  char application[300], key[340];
+  applicationKey(self, application, sizeof application);
+  writeClassString(application, "FriendlyAppName", applicationName);
+  snprintf(key, sizeof key, "%s\\SupportedTypes", application);
+  writeClassString(key, ".zarnok", "");
+  snprintf(key, sizeof key, "%s\\shell\\open\\command", application);
+  writeClassString(key, nullptr, openCommand);
+
+  char icon[300];
+  snprintf(icon, sizeof icon, "%s,0", self);
+  writeValueString(capabilitiesKey, "ApplicationName", applicationName);
+  writeValueString(capabilitiesKey, "ApplicationDescription", applicationDescription);
+  writeValueString(capabilitiesKey, "ApplicationIcon", icon);
+  static const char *const associations[][2] = {{"FileAssociations", ".zarnok"},
+                                                {"URLAssociations", "zarnolaunch"},
+                                                {"MIMEAssociations", contentType}};
+  for (const auto &association : associations) {
+    snprintf(key, sizeof key, "%s\\%s", capabilitiesKey, association[0]);
+    writeValueString(key, association[1], "ZarnoLaunch");
+  }
+  writeValueString(registeredApplications, applicationName, capabilitiesKey);
 }
 
 // One pass over the class entries at this run's place, in the order they
@@ -121,6 +171,8 @@ static void registerClasses(void) {
   // names ignore case.  A separate key would have to be "zarnok" for the
   // short scheme, and that name is the game installation's own key.
   writeClassString("ZarnoLaunch", "URL Protocol", "");
+
+  if (self[0]) registerApplication(self, openCommand);
 }
 
 void install(void) {

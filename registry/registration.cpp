@@ -16,6 +16,20 @@ const char navigatorViewers[] = "Software\\Netscape\\Netscape Navigator\\Viewers
 const char navigatorTrusted[] =
     "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications";
 const char mimeKey[] = "MIME\\Database\\Content Type\\application/zarnolaunch";
+const char applicationName[] = "ZarnoLaunch";
+const char applicationDescription[] =
+    "Opens Zarnok server links and .zarnok files, and starts Zarnok on that server.";
+const char friendlyTypeName[] = "Zarnok server link";
+const char capabilitiesKey[] = "Software\\ZarnoLaunch\\Capabilities";
+const char registeredApplications[] = "Software\\RegisteredApplications";
+
+const char *applicationKey(const char *self, char *buf, size_t size) {
+  const char *name = self;
+  for (const char *p = self; *p; ++p)
+    if (*p == '\\' || *p == '/') name = p + 1;
+  snprintf(buf, size, "Applications\\%s", name);
+  return buf;
+}
 
 const ClassesPlace machineClasses = {HKLM, "Software\\Classes\\", "HKEY_LOCAL_MACHINE\\"};
 const ClassesPlace userClasses = {HKCU, "Software\\Classes\\", "HKEY_CURRENT_USER\\"};

@@ -11,6 +11,16 @@ extern const char navigatorSuffixes[];
 extern const char navigatorViewers[];
 extern const char navigatorTrusted[];
 extern const char mimeKey[];            // the content type's MIME database key
+extern const char applicationName[];    // "ZarnoLaunch", as Windows shows the program
+extern const char applicationDescription[];
+extern const char friendlyTypeName[];   // "Zarnok server link", the file type's name
+// Default apps: the launcher's capabilities, and the list that points to
+// them; both below the root of a place (HKEY_LOCAL_MACHINE or _CURRENT_USER).
+extern const char capabilitiesKey[];    // "Software\\ZarnoLaunch\\Capabilities"
+extern const char registeredApplications[];
+// The program's key among the classes' Applications, named after the
+// launcher's own file ("Applications\\ZarnoLaunch.exe"), in buf.
+const char *applicationKey(const char *self, char *buf, size_t size);
 
 // Where class entries live.  A registration for every user goes to the
 // machine's classes, HKEY_LOCAL_MACHINE\Software\Classes, and one for the

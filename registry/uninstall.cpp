@@ -33,6 +33,34 @@ static bool removed(long error, const char *what) {
   return error == PLAT_OK || error == PLAT_ERROR_FILE_NOT_FOUND;
 }
 
+// The launcher as an application at one place: its key among the
+// classes' Applications, when its command is this launcher's or names a
+// program that is gone, its capabilities, and their entry among the
+// registered applications while it points to them.  False when the place
+// refused.
+static bool removeApplication(const ClassesPlace *place, const char *self) {
+  if (!self[0]) return true;
+  char application[300], key[340];
+  classKey(place, applicationKey(self, application, sizeof application), key, sizeof key);
+  char command[400];
+  snprintf(command, sizeof command, "%s\\shell\\open\\command", key);
+  char *text = regReadCommand(place->root, command, nullptr);
+  bool theirs = text && platCommandOwner(text, self) == PLAT_OWNER_OTHER;
+  free(text);
+  if (!theirs && !removed(regDeleteTree(place->root, key), key)) return false;
+  if (place == &mergedClasses) return true;
+  char *listed = regReadString(place->root, registeredApplications, applicationName);
+  bool ours = listed && platCompareNoCase(listed, capabilitiesKey) == 0;
+  free(listed);
+  if (ours && !removed(regDeleteValue(place->root, registeredApplications, applicationName),
+                       registeredApplications))
+    return false;
+  // Software\ZarnoLaunch held nothing but the capabilities.
+  static const char *const keys[] = {capabilitiesKey, "Software\\ZarnoLaunch"};
+  if (!removed(regDeleteTree(place->root, keys[0]), keys[0])) return false;
+  return !regKeyIsEmpty(place->root, keys[1]) || removed(regDeleteKey(place->root, keys[1]), keys[1]);
+}
+
 // Removes the class entries at one place.  A registration whose open command
 // names another program that exists (another copy of the launcher, as a
 // rule) is left whole: its file type, the extension that points to it, and
@@ -52,28 +80,39 @@ static void removeClasses(const ClassesPlace *place, const char *self) {
   classKey(place, "ZarnoLaunch", key, sizeof key);
   if (!removed(regDeleteTree(place->root, key), key)) return;
 
-  // The extension is ours only while it points to our file type; the key
-  // itself goes only when nothing else (Explorer's lists, say) is left in it.
+  // The extension is ours only while it points to our file type; our name
+  // in its "Open with" list is ours.  The list and the key go only when
+  // nothing else (another program's entry, say) is left in them.
   classKey(place, ".zarnok", key, sizeof key);
   char *type = regReadString(place->root, key, nullptr);
   bool ours = type && platCompareNoCase(type, "ZarnoLaunch") == 0;
   free(type);
-  if (ours) {
-    if (!removed(regDeleteValue(place->root, key, nullptr), key)) return;
-    if (regKeyIsEmpty(place->root, key) && !removed(regDeleteKey(place->root, key), key)) return;
-  }
+  if (ours && !removed(regDeleteValue(place->root, key, nullptr), key)) return;
+  char list[300];
+  classKey(place, ".zarnok\\OpenWithProgids", list, sizeof list);
+  if (!removed(regDeleteValue(place->root, list, "ZarnoLaunch"), list)) return;
+  const char *const emptied[] = {list, key};
+  for (const char *path : emptied)
+    if (regKeyIsEmpty(place->root, path) && !removed(regDeleteKey(place->root, path), path)) return;
+  if (!removeApplication(place, self)) return;
 
   classKey(place, mimeKey, key, sizeof key);
   if (!removed(regDeleteTree(place->root, key), key)) return;
-  // In the user's own classes "-install" made the content type's parents,
-  // and they go again once empty.  The machine's MIME database is Windows'
-  // own, even where it happens to be empty, as in a new Wine prefix.
+  // In the user's own classes "-install" made the parents of what it wrote,
+  // and they go again once empty.  The machine's are Windows' own (its MIME
+  // database, its Applications and RegisteredApplications), even where they
+  // happen to be empty, as in a new Wine prefix.
   if (place != &userClasses) return;
-  static const char *const parents[] = {"MIME\\Database\\Content Type", "MIME\\Database", "MIME"};
-  for (const char *parent : parents) {
-    classKey(place, parent, key, sizeof key);
-    if (!regKeyIsEmpty(place->root, key) || !removed(regDeleteKey(place->root, key), key)) break;
-  }
+  static const char *const chains[][3] = {
+      {"Software\\Classes\\MIME\\Database\\Content Type", "Software\\Classes\\MIME\\Database",
+       "Software\\Classes\\MIME"},
+      {"Software\\Classes\\Applications", nullptr, nullptr},
+      {"Software\\RegisteredApplications", nullptr, nullptr}};
+  for (const auto &chain : chains)
+    for (const char *parent : chain)
+      if (!parent || !regKeyIsEmpty(place->root, parent) ||
+          !removed(regDeleteKey(place->root, parent), parent))
+        break;
 }
 
 // Navigator's helper entries that name this launcher.  The numbered viewer

@@ -30,10 +30,15 @@ class Install : public LauncherTest {
   }
 };
 
-// Every class entry of the registration, as key, value name and data, for a
-// game without an icon entry of its own.
-std::vector<std::vector<std::string>> classRows(const std::string &game) {
-  std::string command = "\"" + support::launcherPath() + "\" \"%1\"";
+// Every entry of the registration, as key, value name and data, for a game
+// without an icon entry of its own and a launcher at that path: the class
+// entries (below the place's classes), then the capabilities for Default
+// apps (below the place's root).
+std::vector<std::vector<std::string>> registrationRows(const std::string &game,
+                                                        const std::string &launcher) {
+  std::string command = "\"" + launcher + "\" \"%1\"";
+  std::string application = "Applications\\" + launcher.substr(launcher.find_last_of("/\\") + 1);
+  std::string capabilities = "/Software\\ZarnoLaunch\\Capabilities";
   return {
       {".zarnok", "", "ZarnoLaunch"},
       {"ZarnoLaunch", "", "Zarnok Launcher"},
@@ -43,16 +48,29 @@ std::vector<std::vector<std::string>> classRows(const std::string &game) {
       {"MIME\\Database\\Content Type\\application/zarnolaunch", "Extension", ".zarnok"},
       {"ZarnoLaunch", "editflags", std::string("\0\0\1\0", 4)},
       {"ZarnoLaunch", "URL Protocol", ""},
+      {"ZarnoLaunch", "FriendlyTypeName", "Zarnok server link"},
+      {"ZarnoLaunch\\shell\\open", "FriendlyAppName", "ZarnoLaunch"},
+      {".zarnok\\OpenWithProgids", "ZarnoLaunch", ""},
+      {application, "FriendlyAppName", "ZarnoLaunch"},
+      {application + "\\SupportedTypes", ".zarnok", ""},
+      {application + "\\shell\\open\\command", "", command},
+      {capabilities, "ApplicationName", "ZarnoLaunch"},
+      {capabilities, "ApplicationDescription",
+       "Opens Zarnok server links and .zarnok files, and starts Zarnok on that server."},
+      {capabilities, "ApplicationIcon", launcher + ",0"},
+      {capabilities + "\\FileAssociations", ".zarnok", "ZarnoLaunch"},
+      {capabilities + "\\URLAssociations", "zarnolaunch", "ZarnoLaunch"},
+      {capabilities + "\\MIMEAssociations", "application/zarnolaunch", "ZarnoLaunch"},
+      {"/Software\\RegisteredApplications", "ZarnoLaunch", "Software\\ZarnoLaunch\\Capabilities"},
   };
 }
 
-void expectClassRows(unsigned long root, const std::string &prefix, const std::string &game,
+// root is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
+void expectClassRows(unsigned long root, const std::string &game,
                      const std::string &launcher = support::launcherPath()) {
-  for (std::vector<std::string> row : classRows(game)) {
-    std::string key = prefix + row[0];
+  for (const std::vector<std::string> &row : registrationRows(game, launcher)) {
+    std::string key = row[0][0] == '/' ? row[0].substr(1) : "Software\\Classes\\" + row[0];
     const char *name = row[1].empty() ? nullptr : row[1].c_str();
-    if (row[0].find("command") != std::string::npos)
-      row[2] = "\"" + launcher + "\" \"%1\"";
     char *value = regReadString(root, key.c_str(), name);
     ASSERT_NE(value, nullptr) << key << " " << row[1];
     // The edit flags are binary, four bytes with zeros among them.
@@ -65,7 +83,7 @@ void expectClassRows(unsigned long root, const std::string &prefix, const std::s
 TEST_F(Install, RegistersTheFileType) {
   install();
   expectSuccess();
-  expectClassRows(HKCR, "", game);
+  expectClassRows(HKLM, game);
   // Without Navigator's settings nothing goes under HKEY_CURRENT_USER.
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Netscape"));
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
@@ -83,7 +101,7 @@ TEST_F(Install, AStandardUserRegistersForThemselves) {
   EXPECT_EQ(lines[0], "Registering for the current user only.");
   EXPECT_EQ(lines[1], "Running -install logic.");
   EXPECT_EQ(lines[3], "Alert text:  ZarnoLaunch installed successfully!");
-  expectClassRows(HKCU, "Software\\Classes\\", game, launcher);
+  expectClassRows(HKCU, game, launcher);
   EXPECT_FALSE(regKeyExists(HKCR, ".zarnok"));
   EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch"));
 
@@ -94,7 +112,9 @@ TEST_F(Install, AStandardUserRegistersForThemselves) {
   EXPECT_EQ(r.status, 0) << logText();
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\.zarnok"));
-  EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\MIME"));
+  for (const char *key : {"Software\\Classes\\MIME", "Software\\Classes\\Applications",
+                          "Software\\ZarnoLaunch", "Software\\RegisteredApplications"})
+    EXPECT_FALSE(regKeyExists(HKCU, key)) << key;
 }
 
 TEST_F(Install, AStandardUserAfterExplorerHasBeenThere) {
@@ -113,7 +133,7 @@ TEST_F(Install, AStandardUserAfterExplorerHasBeenThere) {
                                                    "Running -install logic.",
                                                    "Alert title: [ZarnokLaunch]",
                                                    "Alert text:  ZarnoLaunch installed successfully!"}));
-  expectClassRows(HKCU, "Software\\Classes\\", game, launcher);
+  expectClassRows(HKCU, game, launcher);
   EXPECT_EQ(read(HKCU, "Software\\Classes\\.zarnok\\OpenWithProgids", "Other.Type"), "");
   EXPECT_FALSE(regKeyExists(HKCR, "ZarnoLaunch"));
   r = support::run({launcher, "-quiet", "zarnolaunch://after.explorer.test:1"});
@@ -130,7 +150,7 @@ TEST_F(Install, AnAdministratorRegistersForEveryUserWhole) {
   support::RunResult r = support::run({launcher, "-quiet", "-logfile", log, "-install"});
   EXPECT_EQ(r.status, 1);
   expectSuccess();
-  expectClassRows(HKLM, "Software\\Classes\\", game, launcher);
+  expectClassRows(HKLM, game, launcher);
   EXPECT_EQ(read(HKCU, "Software\\Classes\\.zarnok", nullptr), "<none>");
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Classes\\ZarnoLaunch"));
 
@@ -280,10 +300,16 @@ class Uninstall : public Install {
 };
 
 TEST_F(Uninstall, LeavesTheRegistryAsItWasAndCanBeRepeated) {
-  // The machine's MIME database, which Windows fills with other types.
+  // What Windows and other programs keep where the registration writes: the
+  // machine's MIME database, Applications and RegisteredApplications, and
+  // another program in the extension's "Open with" list.
   ASSERT_EQ(regWriteString(HKCR, "MIME\\Database\\Content Type\\application/x-other", "Extension",
                            ".other"),
             0);
+  ASSERT_EQ(regWriteString(HKCR, "Applications\\other.exe", "FriendlyAppName", "Other"), 0);
+  ASSERT_EQ(regWriteString(HKLM, "Software\\RegisteredApplications", "Other", "Software\\Other"), 0);
+  ASSERT_EQ(regWriteString(HKCR, ".zarnok", "PerceivedType", "text"), 0);
+  ASSERT_EQ(regWriteString(HKCR, ".zarnok\\OpenWithProgids", "Other.Type", ""), 0);
   std::string before = support::dumpRegistry();
   install();
   ASSERT_NE(support::dumpRegistry(), before);

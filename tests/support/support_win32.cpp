@@ -86,22 +86,43 @@ RunResult run(const std::vector<std::string> &argv, const std::string &cwd) {
 
 bool makeFifo(const std::string &) { return false; }
 
+// What the tests and the launcher write, as whole keys, or as one value
+// of a key that Windows keeps anyway.
 static const struct {
   HKEY root;
   const char *rootName;
   const char *path;
+  const char *value;
 } touchedKeys[] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", ".zarnok"},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "ZarnoLaunch"},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Zarnok"},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/zarnolaunch"},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/x-other"},
-    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Netscape"},
-    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Classes\\MIME"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", ".zarnok", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "ZarnoLaunch", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Zarnok", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/zarnolaunch", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "MIME\\Database\\Content Type\\application/x-other", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Applications\\ZarnoLaunch.exe", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Applications\\ZarnoLaunch-standard-user.exe", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Applications\\ZarnoLaunch-administrator.exe", NULL},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "Applications\\other.exe", NULL},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "Software\\ZarnoLaunch", NULL},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "Software\\RegisteredApplications", "ZarnoLaunch"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "Software\\RegisteredApplications", "Other"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Netscape", NULL},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Classes\\MIME", NULL},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Classes\\Applications", NULL},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\ZarnoLaunch", NULL},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\RegisteredApplications", NULL},
 };
 
 void resetRegistry() {
-  for (const auto &k : touchedKeys) RegDeleteTreeA(k.root, k.path);
+  for (const auto &k : touchedKeys) {
+    HKEY key;
+    if (!k.value) {
+      RegDeleteTreeA(k.root, k.path);
+    } else if (RegOpenKeyExA(k.root, k.path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, k.value);
+      RegCloseKey(key);
+    }
+  }
   // HKEY_CLASSES_ROOT is a merged view; the per-user half may hold copies.
   for (const auto &k : touchedKeys) {
     if (k.root != HKEY_CLASSES_ROOT) continue;

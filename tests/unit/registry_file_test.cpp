@@ -367,7 +367,8 @@ TEST_F(RegistryFile, WritesKeepAHandWrittenFile) {
   // A comment and one key, then what a first launch, "-install" and
   // "-uninstall" write: the comment stays, no parent sections appear, and
   // taking the launcher's keys out gives back the file as it was, but for
-  // the MIME database's key, which stays as it does on Windows.
+  // the keys that Windows keeps: the MIME database's, Applications and
+  // RegisteredApplications, which stay as they do on Windows.
   std::string path = support::registryFilePath();
   const std::string mine =
       "REGEDIT4\r\n; my game, installed by hand\r\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\r\n"
@@ -383,7 +384,9 @@ TEST_F(RegistryFile, WritesKeepAHandWrittenFile) {
   EXPECT_EQ(support::readFile(path).compare(0, mine.size(), mine), 0);
   r = support::run({support::launcherPath(), "-quiet", "-uninstall"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(support::readFile(path), mine + "\r\n[HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type]\r\n");
+  EXPECT_EQ(support::readFile(path), mine + "\r\n[HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type]\r\n"
+                                            "\r\n[HKEY_CLASSES_ROOT\\Applications]\r\n"
+                                            "\r\n[HKEY_LOCAL_MACHINE\\Software\\RegisteredApplications]\r\n");
 }
 
 TEST_F(RegistryFile, DirectoryThatIsAFileFailsTheWrite) {
