@@ -22,11 +22,11 @@ long runCommand(char *commandLine, const char *program, const char *argument) {
   return platStartGame(program, argument, commandLine, gamePrefix, gameCommand, logLine);
 }
 
+// What to do about a link that names no server the launcher accepts.
+static const char askForANewLink[] = N_("Ask whoever published this link for a new one.");
+
 [[noreturn]] static void illegalLine(const char *path, const char *value) {
-  // A message too long for its buffer is cut: it is only shown, never used.
-  char message[4096];
-  composeText(message, sizeof message, "Illegal line in file \"%s\":\n\tServer=%s", path, value);
-  fatal(message, nullptr, STYLE_ERROR);
+  fatalFormat(askForANewLink, nullptr, N_("Illegal line in file \"%s\":\n\tServer=%s"), path, value);
 }
 
 // Starts the game on the clean address made from raw, unless "-launch"
@@ -42,12 +42,11 @@ static bool startGame(const char *raw, const char *server) {
   logPrintf("launching this command line: \"%s\"", command);
   long error = runCommand(command, gamePath(), server);
   if (error == PLAT_ERROR_NO_WINE)
-    fatal("Zarnok is a Windows program, and Wine was not found to start it.", nullptr, STYLE_ERROR);
-  if (error != PLAT_OK) {
-    char message[4096];
-    composeText(message, sizeof message, "Couldn't start Zarnok with this command line:\n\t%s", command);
-    fatal(message, nullptr, STYLE_ERROR);
-  }
+    fatalFormat(N_("Install Wine, then open the link again."), nullptr,
+                N_("Zarnok is a Windows program, and Wine was not found to start it."));
+  if (error != PLAT_OK)
+    fatalFormat(N_("Reinstall Zarnok, then open the link again."), nullptr,
+                N_("Couldn't start Zarnok with this command line:\n\t%s"), command);
   return true;
 }
 
@@ -81,9 +80,7 @@ void launchFromFile(const char *path) {
 }
 
 [[noreturn]] static void illegalLink(const char *link) {
-  char message[4096];
-  composeText(message, sizeof message, "Illegal server link:\n\t%s", link);
-  fatal(message, nullptr, STYLE_ERROR);
+  fatalFormat(askForANewLink, nullptr, N_("Illegal server link:\n\t%s"), link);
 }
 
 void launchFromLink(const char *link) {

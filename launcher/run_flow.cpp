@@ -23,15 +23,15 @@ static bool isServerLink(const char *arg) {
 }
 
 void usage(void) {
-  fatal("usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
+  fatal(N_("usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
         "file.zarnok should be an INI file of this form:\n"
         "\t[ZarnoLaunch]\n"
         "\tServer=play.zarnok.net:7777\n"
         "\n"
         "-quiet: display no status (by default, ZarnoLaunch displays status using "
         "Windows message boxes)\n"
-        "-install: register ZarnoLaunch to handle the .zarnok extension\n",
-        "ZarnoLaunch Usage", STYLE_INFO);
+        "-install: register ZarnoLaunch to handle the .zarnok extension\n"),
+        N_("ZarnoLaunch Usage"), STYLE_INFO);
 }
 
 int launcherMain(int argc, char **argv) {
@@ -54,20 +54,18 @@ int launcherMain(int argc, char **argv) {
       // The title differs from the launcher's name, and the status is 1 as
       // for every end but a launch: installers and scripts that run
       // "-install" have always seen both, and may test for them.
-      fatal("ZarnoLaunch installed successfully!", "ZarnokLaunch", STYLE_INFO);
+      fatal(N_("ZarnoLaunch installed successfully!"), "ZarnokLaunch", STYLE_INFO);
     } else if (isOption(arg, "-uninstall")) {
       uninstall();
-      alert("ZarnoLaunch uninstalled successfully!", "ZarnoLaunch", STYLE_INFO);
+      alert(N_("ZarnoLaunch uninstalled successfully!"), "ZarnoLaunch", STYLE_INFO);
       return 0;
     } else if (isServerLink(arg)) {
       // The shell puts a link into the open command's "%1" as it came.  A
       // crafted one can close that quote and add arguments of its own, so
       // nothing may follow a link: not "-install", not "-logfile PATH".
-      if (i + 1 < argc) {
-        char message[4096];
-        composeText(message, sizeof message, "A server link must be the last argument:\n\t%s", arg);
-        fatal(message, nullptr, STYLE_ERROR);
-      }
+      if (i + 1 < argc)
+        fatalFormat(N_("Ask whoever published this link for a new one."), nullptr,
+                    N_("A server link must be the last argument:\n\t%s"), arg);
       serverLink = arg;
     } else if (platFileExists(arg)) {
       linkFile = arg;  // the last existing path wins

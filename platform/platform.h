@@ -92,6 +92,20 @@ bool platCommandProgram(const char *command, PlatExists exists, void *context, c
 #define PLAT_OWNER_OTHER 2
 int platCommandOwner(const char *command, const char *self);
 
+// Marks an English text that players read, so that the build finds it and
+// its translations (resources/po/) cover it; it stays the text itself.
+#define N_(text) text
+
+// The text a player reads in their language: the translation of english
+// (one of the texts marked N_, a printf format as the case may be) into the
+// first of the player's languages that has one, or english itself.
+const char *platText(const char *english);
+// The player's languages, most wanted first: the one at index (0, 1, ...)
+// as a code with an optional region ("pt_BR", "de"), into buf.  False past
+// the last.  On Windows, the display language; on Linux, gettext's order of
+// LANGUAGE, LC_ALL, LC_MESSAGES and LANG.  None for English, C or POSIX.
+bool platLanguage(int index, char *buf, unsigned long size);
+
 // Shows a message box (no owner window) and returns once it is dismissed.
 void platMessageBox(const char *text, const char *title, unsigned style);
 
@@ -143,9 +157,11 @@ typedef struct PlatWineGame {
   char *prefix;   // the prefix it was found in
   char *manager;  // the game manager that keeps that prefix, or null
   char *command;  // how the manager starts it (for platStartGame), or null
-  // Not found: where the launcher looked, for the player; refused: why the
-  // game cannot be started there.  Null when there is nothing to say.
+  // Refused: why the game cannot be started there, in English for the log.
   char *why;
+  // For the player, in their language: where the launcher looked (not
+  // found), or why the game cannot be started and what to do (refused).
+  char *whyShown;
 } PlatWineGame;
 int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note);
 // True when folder is a Wine prefix still: it holds a registry.
@@ -153,10 +169,11 @@ bool platIsWinePrefix(const char *folder);
 void platFreeWineGame(PlatWineGame *game);
 
 // After a registry call failed with PLAT_ERROR_BADDB: why the registry as a
-// whole cannot be used (which file, which line), as a sentence for the user,
-// in buf.  False when there is nothing more to say than the code, as on
-// Windows, whose registry reports damage by the code alone.
-bool platRegistryProblem(char *buf, unsigned long size);
+// whole cannot be used (which file, which line), as a sentence in English
+// for the log, in buf; shown, the same for the player, in their language
+// and with what to do.  False when there is nothing more to say than the
+// code, as on Windows, whose registry reports damage by the code alone.
+bool platRegistryProblem(char *buf, unsigned long size, char *shown, unsigned long shownSize);
 
 // Registry primitives.  A key handle lives only from an open or create to the
 // matching close, inside one call of the registry code.

@@ -15,8 +15,8 @@
 // about the game or the registration, with what the platform knows of it.
 static long checked(long error) {
   if (error == PLAT_ERROR_BADDB) {
-    char problem[1024];
-    if (platRegistryProblem(problem, sizeof problem)) fatal(problem, nullptr, STYLE_ERROR);
+    char problem[1024], shown[2048];
+    if (platRegistryProblem(problem, sizeof problem, shown, sizeof shown)) fatalError(problem, shown);
   }
   return error;
 }

@@ -22,8 +22,17 @@ static char *gameManager;
 // of it that this run did not find are removed when the record is stored.
 static bool storedUnderWine;
 
-static const char notInstalled[] = "Zarnok is not properly installed!  Please reinstall Zarnok.";
-static const char cannotFind[] = "Can't find Zarnok on your system!";
+// The game cannot be found: the message, what to do, and (on Linux) where
+// the launcher looked.
+[[noreturn]] static void notInstalled(const char *looked) {
+  fatalFormat(N_("Install Zarnok, then open the link again."), looked,
+              N_("Zarnok is not properly installed!  Please reinstall Zarnok."));
+}
+
+[[noreturn]] static void cannotFind(const char *looked) {
+  fatalFormat(N_("Reinstall Zarnok, then open the link again."), looked,
+              N_("Can't find Zarnok on your system!"));
+}
 
 // Cuts a final "\"%1\"" and the blanks before it off a command, in place.
 static void trimCommand(char *command) {
@@ -50,13 +59,13 @@ static void findInCommand(char *command) {
   trimCommand(command);
   size_t size = strlen(command) + 8;
   char *path = (char *)malloc(size);
-  if (!path) fatal(cannotFind, nullptr, STYLE_ERROR);
+  if (!path) cannotFind(nullptr);
   platCommandProgram(command, isFile, nullptr, path, (unsigned long)size);
   free(command);
   bool found = fitsCache(path) && platFileExists(path);
   if (found) strcpy(gamePathCache, path);
   free(path);
-  if (!found) fatal(cannotFind, nullptr, STYLE_ERROR);
+  if (!found) cannotFind(nullptr);
 }
 
 // The game under Wine, for a launcher whose registry names none.
@@ -68,11 +77,11 @@ static void findUnderWine(const char *key) {
     case PLAT_GAME_FOUND:
       break;
     case PLAT_GAME_REFUSED:
-      fatal(found.why, nullptr, STYLE_ERROR);
+      fatalError(found.why, found.whyShown);
     case PLAT_GAME_NO_PROGRAM:
-      fatalDetailed(cannotFind, found.why, nullptr, STYLE_ERROR);
+      cannotFind(found.whyShown);
     default:
-      fatalDetailed(notInstalled, found.why, nullptr, STYLE_ERROR);
+      notInstalled(found.whyShown);
   }
   strcpy(gamePathCache, found.path);
   logPrintf("game found in the Wine prefix \"%s\"", found.prefix);
@@ -82,6 +91,7 @@ static void findUnderWine(const char *key) {
   gameCommand = found.command;
   free(found.path);
   free(found.why);
+  free(found.whyShown);
 }
 
 static void writeThroughClasses(const char *key, const char *name, const char *value) {

@@ -203,5 +203,5 @@ void install(void) {
 
   if (self[0]) platDesktopInstall(self, logLine, noteFailure);
 
-  reportFirstFailure("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld).");
+  reportFirstFailure(N_("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld)."));
 }

@@ -64,8 +64,6 @@ void noteFailure(long error, const char *what) {
 
 void reportFirstFailure(const char *format) {
   if (firstError == PLAT_OK) return;
-  // The message is only shown; a name too long for it is cut, not lost.
-  char message[4096];
-  snprintf(message, sizeof message, format, firstErrorKey, firstError);
-  fatal(message, nullptr, STYLE_ERROR);
+  fatalFormat(N_("Try again. If it fails again, restart the computer and try once more."), nullptr,
+              format, firstErrorKey, firstError);
 }

@@ -141,5 +141,5 @@ void uninstall(void) {
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
   platDesktopUninstall(self, logLine, noteRemoval);
-  reportFirstFailure("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld).");
+  reportFirstFailure(N_("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld)."));
 }

@@ -58,27 +58,44 @@ void logPrintf(const char *format, ...) {
 
 void logLine(const char *line) { logPrintf("%s", line); }
 
-// The alert's two lines go to the log as they always have; the box shows
-// the detail, when there is one, as a paragraph after the text.
-static void show(const char *text, const char *detail, const char *title, unsigned style) {
+// The alert's two lines go to the log as they always have; the box gets
+// what the player reads.
+static void show(const char *english, const char *shown, const char *title, const char *boxTitle,
+                 unsigned style) {
   logPrintf("Alert title: [%s]", title);
-  logPrintf("Alert text:  %s", text);
-  if (!(statusFlags & SHOW_ALERTS)) return;
-  char *both = nullptr;
-  if (detail && *detail) {
-    size_t size = strlen(text) + strlen(detail) + 3;
-    both = (char *)malloc(size);
-    if (both) snprintf(both, size, "%s\n\n%s", text, detail);
-  }
-  platMessageBox(both ? both : text, title, style);
-  free(both);
+  logPrintf("Alert text:  %s", english);
+  if (statusFlags & SHOW_ALERTS) platMessageBox(shown, boxTitle, style);
 }
 
-void alert(const char *text, const char *title, unsigned style) { show(text, nullptr, title, style); }
+void alert(const char *text, const char *title, unsigned style) {
+  show(text, platText(text), title, platText(title), style);
+}
 
-void fatal(const char *text, const char *title, unsigned style) { fatalDetailed(text, nullptr, title, style); }
-
-void fatalDetailed(const char *text, const char *detail, const char *title, unsigned style) {
-  show(text, detail, title ? title : defaultErrorTitle, style);
+void fatal(const char *text, const char *title, unsigned style) {
+  if (!title) fatalError(text, platText(text));
+  alert(text, title, style);
   exit(1);  // the exit-time handler flushes and closes the log
+}
+
+void fatalError(const char *english, const char *shown) {
+  show(english, shown, defaultErrorTitle, "ZarnoLaunch", STYLE_ERROR);
+  exit(1);
+}
+
+// A message is only shown: one too long for its buffer is cut, not lost.
+void fatalFormat(const char *next, const char *detail, const char *format, ...) {
+  char english[4096], shown[8192];
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  vsnprintf(english, sizeof english, format, args);
+  size_t length = (size_t)vsnprintf(shown, sizeof shown, platText(format), again);
+  va_end(again);
+  va_end(args);
+  const char *const paragraphs[] = {next ? platText(next) : nullptr, detail};
+  for (const char *paragraph : paragraphs) {
+    if (!paragraph || !*paragraph || length >= sizeof shown) continue;
+    length += (size_t)snprintf(shown + length, sizeof shown - length, "\n\n%s", paragraph);
+  }
+  fatalError(english, shown);
 }

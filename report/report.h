@@ -24,13 +24,24 @@ void logPrintf(const char *format, ...)
     ;
 // One line to the log as it is (a PlatNote for the platform's notes).
 void logLine(const char *line);
+// An alert: its title and text go to the log as they always have, in
+// English (installers, scripts and support forums read them); the box shows
+// them in the player's language.
 void alert(const char *text, const char *title, unsigned style);
 [[noreturn]] void fatal(const char *text, const char *title, unsigned style);
-// The same with a second paragraph for the box, which says more than the
-// log's alert line (where the launcher looked, say).  The log's alert lines
-// stay as they always were: installers and scripts read them.
-[[noreturn]] void fatalDetailed(const char *text, const char *detail, const char *title,
-                                unsigned style);
+// Ends the run with an error: english goes to the log under the default
+// error title, and shown, the same in the player's language with what to do
+// next, to a box with a stop icon.  The box's title is the launcher's name
+// alone, which even the narrowest box shows whole.
+[[noreturn]] void fatalError(const char *english, const char *shown);
+// The same composed from an English format (marked N_) and its arguments:
+// the box has the format's translation and then next, a paragraph that
+// says what to do, and detail (already in the player's language), when given.
+[[noreturn]] void fatalFormat(const char *next, const char *detail, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
 
 // "Www Mmm DD HH:MM:SS YYYY" with English names whatever the locale says.
 // out must hold at least 32 bytes.

@@ -62,6 +62,39 @@ char *platExpandEnvironment(const char *text) {
   return strdup(expanded.c_str());
 }
 
+// gettext's order: the first of LC_ALL, LC_MESSAGES and LANG that is set
+// names the locale; "C" or "POSIX" (or none) means the program's own
+// English, whatever LANGUAGE says.  Otherwise LANGUAGE, a list of codes
+// separated by colons, comes first when set, and takes the locale's place.
+bool platLanguage(int index, char *buf, unsigned long size) {
+  const char *locale = nullptr;
+  for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char *value = getenv(name);
+    if (value && *value) {
+      locale = value;
+      break;
+    }
+  }
+  if (!locale || strcmp(locale, "C") == 0 || strcmp(locale, "POSIX") == 0 ||
+      strncmp(locale, "C.", 2) == 0)
+    return false;
+  const char *list = getenv("LANGUAGE");
+  if (!list || !*list) list = locale;
+  std::string entry;
+  for (const char *p = list;; ++p) {
+    if (*p && *p != ':') {
+      entry += *p;
+      continue;
+    }
+    if (!entry.empty() && index-- == 0) {
+      snprintf(buf, size, "%s", entry.c_str());
+      return true;
+    }
+    entry.clear();
+    if (!*p) return false;
+  }
+}
+
 void platMessageBox(const char *text, const char *title, unsigned style) {
   // Standard error first and always: a terminal or a session log keeps the
   // message whether or not a dialog can be shown, and it is there before the

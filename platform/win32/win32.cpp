@@ -83,6 +83,37 @@ void platMessageBox(const char *text, const char *title, unsigned style) {
   if (messageBox) messageBox(NULL, text, title, style);
 }
 
+// The display language, as GetUserDefaultUILanguage gives it (Windows 2000
+// and later, so XP too): its primary language and, for the two languages
+// whose translation is for one region, the region.  Names come from a table:
+// LCIDToLocaleName came with Vista.
+bool platLanguage(int index, char *buf, unsigned long size) {
+  static const struct {
+    unsigned short primary;
+    const char *code;
+  } names[] = {{0x04, "zh"}, {0x19, "ru"}, {0x0a, "es"}, {0x16, "pt"}, {0x07, "de"}, {0x11, "ja"},
+               {0x0c, "fr"}, {0x15, "pl"}, {0x12, "ko"}, {0x1f, "tr"}, {0x09, "en"}};
+  if (index != 0 || size < 8) return false;
+  LANGID language = GetUserDefaultUILanguage();
+  for (const auto &name : names) {
+    if (PRIMARYLANGID(language) != name.primary) continue;
+    const char *region = "";
+    unsigned short sub = SUBLANGID(language);
+    if (name.primary == 0x16) region = sub == 0x01 ? "_BR" : sub == 0x02 ? "_PT" : "";
+    if (name.primary == 0x04)
+      region = sub == 0x02   ? "_CN"
+               : sub == 0x04 ? "_SG"
+               : sub == 0x01 ? "_TW"
+               : sub == 0x03 ? "_HK"
+               : sub == 0x05 ? "_MO"
+                             : "";
+    lstrcpynA(buf, name.code, (int)size);
+    lstrcatA(buf, region);
+    return true;
+  }
+  return false;
+}
+
 unsigned long platIniRead(const char *section, const char *key, const char *def,
                           char *buf, unsigned long size, const char *path) {
   // The profile functions look for a name without a directory part in the
@@ -152,7 +183,7 @@ long platStartGame(const char *, const char *, char *commandLine, const char *, 
   return PLAT_OK;
 }
 
-bool platRegistryProblem(char *, unsigned long) { return false; }
+bool platRegistryProblem(char *, unsigned long, char *, unsigned long) { return false; }
 
 // On Windows the game's installation is the registry itself.
 int platFindWineGame(const char *, PlatWineGame *game, PlatNote) {

@@ -189,7 +189,12 @@ TEST_F(BadInput, RegistryFilesThatCannotBeRead) {
       std::string arg = option[0] == '-' ? option : serverFile(option);
       support::RunResult r = support::runLauncher({"-logfile", log, arg});
       EXPECT_EQ(r.status, 1) << option;
-      EXPECT_EQ(r.errorOutput, "ZarnoLaunch encountered an error:\n" + message + "\n") << option;
+      // The box is titled with the launcher's name, and says what to do; the
+      // log keeps its lines.
+      EXPECT_EQ(r.errorOutput, "ZarnoLaunch\n" + message +
+                                   "\n\nCorrect that line of the file, or move the file away, then try "
+                                   "again.\n")
+          << option;
       std::vector<std::string> lines = logLines();
       if (option == "-uninstall" && !lines.empty() && lines[0] == "Running -uninstall logic.")
         lines.erase(lines.begin());

@@ -234,8 +234,7 @@ TEST_F(Dialog, TheLaunchersBoxesGoToStandardErrorAndTheDialog) {
     ASSERT_EQ(r.errorOutput.back(), '\n');
     std::string title = r.errorOutput.substr(0, end);
     std::string text = r.errorOutput.substr(end + 1, r.errorOutput.size() - end - 2);
-    EXPECT_EQ(title, row.kind == std::string("--error") ? "ZarnoLaunch encountered an error:"
-                                                         : "ZarnoLaunch Usage");
+    EXPECT_EQ(title, row.kind == std::string("--error") ? "ZarnoLaunch" : "ZarnoLaunch Usage");
     EXPECT_EQ(r.errorOutput.find("a warning"), std::string::npos);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].args, (Args{row.kind, "--no-markup", "--title=" + title, "--text=" + text}));

@@ -286,7 +286,9 @@ TEST_F(Install, AFailedWriteIsNotASuccess) {
     support::RunResult r = support::run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"",
                                          support::launcherPath(), c.option});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.errorOutput, "ZarnoLaunch encountered an error:\nZarnoLaunch " + c.message + "\n");
+    EXPECT_EQ(r.errorOutput, "ZarnoLaunch\nZarnoLaunch " + c.message +
+                                 "\n\nTry again. If it fails again, restart the computer and try once "
+                                 "more.\n");
     EXPECT_EQ(support::dumpRegistry(), before) << c.option;
   }
 }

@@ -159,10 +159,11 @@ TEST_F(RunFlow, ErrorsShowAStopBox) {
   if (!support::boxesOnStandardError()) GTEST_SKIP() << "message boxes are real windows here";
   support::RunResult r = support::runLauncher({serverFile("a.b.c")});
   EXPECT_EQ(r.status, 1);
-  // The box says where the launcher looked; the log's lines stay as they were.
+  // The box, titled with the launcher's name, says what to do and where
+  // the launcher looked; the log's lines stay as they were.
   EXPECT_EQ(r.errorOutput,
-            "ZarnoLaunch encountered an error:\nZarnok is not properly installed!  Please reinstall "
-            "Zarnok.\n\nWhere ZarnoLaunch looked:\n\tthe registry file " +
+            "ZarnoLaunch\nZarnok is not properly installed!  Please reinstall Zarnok.\n\nInstall "
+            "Zarnok, then open the link again.\n\nWhere ZarnoLaunch looked:\n\tthe registry file " +
                 support::registryFilePath() + "\n");
 }
 

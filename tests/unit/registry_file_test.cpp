@@ -217,8 +217,8 @@ void keepFailure(long error, const std::string &what) {
 void noteNothing(const char *) {}
 
 std::string registryProblem() {
-  char text[1024];
-  return platRegistryProblem(text, sizeof text) ? text : "<none>";
+  char text[1024], shown[2048];
+  return platRegistryProblem(text, sizeof text, shown, sizeof shown) ? text : "<none>";
 }
 
 TEST_F(RegistryFile, WhereItLives) {

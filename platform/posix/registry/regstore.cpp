@@ -19,6 +19,7 @@
 // that reads a long list one value at a time does not parse the file once
 // per value.  A write always reads the file afresh under the lock.
 #include <errno.h>
+#include <stdarg.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -65,22 +66,42 @@ Stamp stampOf(const struct stat &st) {
   return s;
 }
 
+// Why the registry cannot be used: in English for the log, and for the
+// player, in their language and with what to do.
+struct Problem {
+  std::string english, shown;
+  bool empty() const { return english.empty(); }
+};
+
+Problem problemOf(const char *next, const char *format, ...) __attribute__((format(printf, 2, 3)));
+Problem problemOf(const char *next, const char *format, ...) {
+  char english[1024], shown[2048];
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  vsnprintf(english, sizeof english, format, args);
+  vsnprintf(shown, sizeof shown, platText(format), again);
+  va_end(again);
+  va_end(args);
+  return {english, std::string(shown) + "\n\n" + platText(next)};
+}
+
 struct Cache {
   bool loaded = false;
   std::string path;
   Stamp stamp;
-  std::string problem;  // why the registry cannot be used; "" when it can
+  Problem problem;  // empty when the registry can be used
   RegFile contents;
 };
 // Never destroyed: freeing the parsed registry at exit is work for nothing.
 Cache &cache = *new Cache;
 // What the last PLAT_ERROR_BADDB was about, for platRegistryProblem.
-std::string &lastProblem = *new std::string;
+Problem &lastProblem = *new Problem;
 
 // Looked up on every call: cheap next to the stat that follows, and a test
 // process may point it elsewhere between cases.  False, with the reason in
 // problem, when no absolute place can be made of the environment.
-bool registryFile(std::string &path, std::string &problem) {
+bool registryFile(std::string &path, Problem &problem) {
   const char *explicitPath = getenv("ZARNOLAUNCH_REGISTRY");
   if (explicitPath && *explicitPath) {
     path = explicitPath;
@@ -92,20 +113,22 @@ bool registryFile(std::string &path, std::string &problem) {
     return true;
   }
   const char *home = getenv("HOME");
-  problem = std::string("The registry file has no place: HOME is ") +
-            (home && *home ? "not an absolute path." : "not set.");
+  const char *next = N_("Start ZarnoLaunch from your desktop session, where HOME names your home folder.");
+  problem = home && *home ? problemOf(next, N_("The registry file has no place: HOME is not an absolute path."))
+                          : problemOf(next, N_("The registry file has no place: HOME is not set."));
   return false;
 }
 
-void markBroken(const std::string &path, const std::string &problem) {
+void markBroken(const std::string &path, const Problem &problem) {
   cache = Cache();
   cache.loaded = true;
   cache.path = path;
   cache.problem = problem;
 }
 
-std::string cannotRead(const std::string &path, const std::string &why) {
-  return "The registry file \"" + path + "\" cannot be read: " + why;
+Problem cannotRead(const std::string &path, const char *why) {
+  return problemOf(N_("Move that file away, then try again."),
+                   N_("The registry file \"%s\" cannot be read: %s"), path.c_str(), why);
 }
 
 // Brings the cache up to date with the file.  Opening a key does this;
@@ -114,7 +137,8 @@ std::string cannotRead(const std::string &path, const std::string &why) {
 // an empty registry; anything else that cannot be read or parsed marks it
 // broken.
 void refresh() {
-  std::string path, problem;
+  std::string path;
+  Problem problem;
   if (!registryFile(path, problem)) return markBroken(path, problem);
   struct stat st;
   Stamp now;
@@ -144,7 +168,9 @@ void refresh() {
   if (text.empty()) return;
   RegParseError error;
   if (!regParse(text.data(), text.size(), cache.contents, &error))
-    markBroken(path, cannotRead(path, "line " + std::to_string(error.line) + ": " + error.text));
+    markBroken(path, problemOf(N_("Correct that line of the file, or move the file away, then try again."),
+                               N_("The registry file \"%s\" cannot be read: line %d: %s"), path.c_str(),
+                               error.line, error.text.c_str()));
 }
 
 // The answer of every call while the registry cannot be used.
@@ -355,12 +381,13 @@ long platRegDeleteValue(unsigned long root, const char *path, const char *name) 
 }
 
 bool registryFilePath(std::string &path) {
-  std::string problem;
+  Problem problem;
   return registryFile(path, problem);
 }
 
-bool platRegistryProblem(char *buf, unsigned long size) {
-  if (lastProblem.empty() || !size) return false;
-  snprintf(buf, size, "%s", lastProblem.c_str());
+bool platRegistryProblem(char *buf, unsigned long size, char *shown, unsigned long shownSize) {
+  if (lastProblem.empty() || !size || !shownSize) return false;
+  snprintf(buf, size, "%s", lastProblem.english.c_str());
+  snprintf(shown, shownSize, "%s", lastProblem.shown.c_str());
   return true;
 }

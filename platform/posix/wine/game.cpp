@@ -2,6 +2,7 @@
 // command read from each as Windows would read it there, and the choice
 // among the prefixes that hold the game.
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -170,7 +171,7 @@ std::vector<WinePlace> winePlaces(PlatNote, std::vector<std::string> &looked) {
     place.prefix = player;
     place.chosenOutright = getenv("WINEPREFIX") && *getenv("WINEPREFIX");
     places.push_back(place);
-    looked.push_back("the Wine prefix " + player);
+    looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   }
   return places;
 }
@@ -200,6 +201,19 @@ bool before(const Candidate &a, const Candidate &b) {
 
 char *copyOf(const std::string &text) { return strdup(text.c_str()); }
 
+}  // namespace
+
+std::string format(const char *format, ...) {
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+namespace {
+
 std::string named(const WinePlace &place) {
   return "the Wine prefix \"" + place.prefix + "\"" +
          (place.manager.empty() ? "" : " (" + place.manager + ")");
@@ -211,7 +225,8 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
   memset(game, 0, sizeof *game);
   std::vector<std::string> looked;
   std::string registry;
-  if (registryFilePath(registry)) looked.push_back("the registry file " + registry);
+  if (registryFilePath(registry))
+    looked.push_back(format(platText(N_("the registry file %s")), registry.c_str()));
   std::vector<WinePlace> places = winePlaces(note, looked);
 
   std::vector<Candidate> found;
@@ -229,9 +244,9 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
   }
 
   if (found.empty()) {
-    std::string why = "Where ZarnoLaunch looked:";
+    std::string why = platText(N_("Where ZarnoLaunch looked:"));
     for (const std::string &line : looked) why += "\n\t" + line;
-    game->why = copyOf(why);
+    game->whyShown = copyOf(why);
     return anyCommand ? PLAT_GAME_NO_PROGRAM : PLAT_GAME_NO_COMMAND;
   }
   const Candidate *chosen = &found[0];
@@ -240,6 +255,7 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
   if (found.size() > 1) noteLine(note, "choosing " + named(*chosen->place));
   if (!chosen->place->refusal.empty()) {
     game->why = copyOf(chosen->place->refusal);
+    game->whyShown = copyOf(chosen->place->refusalShown);
     return PLAT_GAME_REFUSED;
   }
   game->path = copyOf(chosen->program);
@@ -262,5 +278,6 @@ void platFreeWineGame(PlatWineGame *game) {
   free(game->manager);
   free(game->command);
   free(game->why);
+  free(game->whyShown);
   memset(game, 0, sizeof *game);
 }

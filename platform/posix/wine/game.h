@@ -16,10 +16,14 @@ struct WinePlace {
   // which starts it as Wine itself would.
   std::vector<std::string> environment, command;
   // Not empty when the manager cannot pass an address to a program there:
-  // why, for the player.
-  std::string refusal;
+  // why, in English for the log, and for the player in their language, with
+  // what to do.
+  std::string refusal, refusalShown;
   bool chosenOutright = false;  // $WINEPREFIX: the player's own choice
 };
+
+// printf into a string, for the texts of the search.
+std::string format(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The prefixes to look in, in the order they are looked in; looked gets a
 // line for the player for each place looked at.
