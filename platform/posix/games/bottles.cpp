@@ -49,12 +49,8 @@ static void bottle(ManagerSearch &search, const std::string &bottles, const std:
 }
 
 void findBottles(ManagerSearch &search) {
-  for (const auto &place : bottlesPlaces) {
-    std::string dir = search.home + "/" + place.bottles;
-    if (!isDirectory(dir)) continue;
-    size_t before = search.prefixes.size();
-    for (const std::string &name : folderEntries(dir))
-      if (isDirectory(dir + "/" + name)) bottle(search, dir, dir + "/" + name, place.flatpak);
-    recordsFound(search, dir, before);
-  }
+  for (const auto &place : bottlesPlaces)
+    searchFolder(search, place.bottles, "", [&](const std::string &folder) {
+      if (isDirectory(folder)) bottle(search, search.home + "/" + place.bottles, folder, place.flatpak);
+    });
 }

@@ -26,7 +26,7 @@ static void heroicGame(ManagerSearch &search, const std::string &file, const std
   json record;
   try {
     record = json::parse(text);
-  } catch (const json::parse_error &e) {
+  } catch (const json::exception &e) {
     // "[json.exception.parse_error.101] parse error at line 3, column 1: ..."
     std::string why = e.what();
     size_t bracket = why.find("] ");
@@ -72,13 +72,9 @@ static void heroicGame(ManagerSearch &search, const std::string &file, const std
 
 void findHeroic(ManagerSearch &search, const std::string &steamRoot) {
   for (const char *place : {".config/heroic/GamesConfig",
-                            ".var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig"}) {
-    std::string dir = search.home + "/" + place;
-    if (!isDirectory(dir)) continue;
-    size_t before = search.prefixes.size();
-    for (const std::string &name : folderEntries(dir))
-      if (endsWith(name, ".json"))
-        heroicGame(search, dir + "/" + name, name.substr(0, name.size() - 5), steamRoot);
-    recordsFound(search, dir, before);
-  }
+                            ".var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig"})
+    searchFolder(search, place, ".json", [&](const std::string &file) {
+      std::string name = file.substr(file.rfind('/') + 1);
+      heroicGame(search, file, name.substr(0, name.size() - 5), steamRoot);
+    });
 }

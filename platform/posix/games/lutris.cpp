@@ -74,12 +74,8 @@ static void lutrisGame(ManagerSearch &search, const std::string &file, const std
 }
 
 void findLutris(ManagerSearch &search) {
-  for (const auto &place : lutrisPlaces) {
-    std::string dir = search.home + "/" + place.games;
-    if (!isDirectory(dir)) continue;
-    size_t before = search.prefixes.size();
-    for (const std::string &name : folderEntries(dir))
-      if (endsWith(name, ".yml")) lutrisGame(search, dir + "/" + name, search.home + "/" + place.data);
-    recordsFound(search, dir, before);
-  }
+  for (const auto &place : lutrisPlaces)
+    searchFolder(search, place.games, ".yml", [&](const std::string &file) {
+      lutrisGame(search, file, search.home + "/" + place.data);
+    });
 }

@@ -2,8 +2,8 @@
 
 #include <dirent.h>
 #include <errno.h>
-#include <limits.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <yaml.h>
 
@@ -83,6 +83,16 @@ void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix) {
 
 void recordsFound(ManagerSearch &search, const std::string &folder, size_t before) {
   search.found.push_back({search.manager, folder, (int)(search.prefixes.size() - before)});
+}
+
+void searchFolder(ManagerSearch &search, const std::string &place, const char *ending,
+                  const std::function<void(const std::string &path)> &read) {
+  std::string dir = search.home + "/" + place;
+  if (!isDirectory(dir)) return;
+  size_t before = search.prefixes.size();
+  for (const std::string &name : folderEntries(dir))
+    if (endsWith(name, ending)) read(dir + "/" + name);
+  recordsFound(search, dir, before);
 }
 
 // --- YAML ------------------------------------------------------------------------

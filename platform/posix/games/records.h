@@ -4,6 +4,7 @@
 #ifndef ZARNOLAUNCH_POSIX_GAMES_RECORDS_H
 #define ZARNOLAUNCH_POSIX_GAMES_RECORDS_H
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -50,6 +51,11 @@ void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix);
 // Tells that the manager's records are in folder, with the prefixes listed
 // since the search's prefixes numbered before.
 void recordsFound(ManagerSearch &search, const std::string &folder, size_t before);
+// A folder of records, one a file (or a folder) whose name ends with ending:
+// read is called with each one's path, in the order of their names, and
+// the folder is told as found.  Nothing when home has no such folder.
+void searchFolder(ManagerSearch &search, const std::string &place, const char *ending,
+                  const std::function<void(const std::string &path)> &read);
 
 // A YAML record's scalars by their keys, a nested mapping's as "outer/inner"
 // ("game/prefix"), as the managers' Python loads them (PyYAML over libyaml).
