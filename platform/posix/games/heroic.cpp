@@ -3,11 +3,13 @@
 // an object whose key <appName> holds the settings, beside "version" and
 // "explicit".  Heroic's newer layout (backend/config) names the file
 // <appName>_<runner>.json and keeps the settings under "settings".  The
-// settings' winePrefix is the prefix (Heroic puts a leading '~' there for
-// the home), and wineVersion names the Wine: its "bin" and its "type".
-// launcher.ts starts a Wine with WINEPREFIX set, and a Proton with
-// STEAM_COMPAT_DATA_PATH set and its "run" verb; Proton keeps its prefix in
-// the pfx folder below the data path.
+// settings' winePrefix is the prefix (a '~' in it stands for the home), and
+// wineVersion names the Wine: its "bin" and its "type".  launcher.ts starts
+// a Wine with WINEPREFIX set, and a Proton with STEAM_COMPAT_DATA_PATH set
+// and its "run" verb; Proton keeps its prefix in the pfx folder below the
+// data path.  Proton's script also requires STEAM_COMPAT_CLIENT_INSTALL_PATH:
+// Heroic gives it ~/.steam/steam, the link to the Steam root; here it is the
+// root found, or without one the data path itself.
 #include <nlohmann/json.hpp>
 
 #include "platform/posix/games/records.h"
