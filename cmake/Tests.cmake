@@ -52,7 +52,9 @@ if(NOT WIN32)
     tests/unit/ini_test.cpp
     tests/unit/registry_file_test.cpp
     tests/unit/desktop_text_test.cpp
-    tests/unit/wine_prefix_test.cpp)
+    tests/unit/wine_prefix_test.cpp
+    tests/unit/game_managers_test.cpp)
+  list(APPEND ZARNO_SUPPORT tests/support/game_managers.cpp)
 endif()
 zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
 add_test(NAME unit_tests COMMAND unit_tests)

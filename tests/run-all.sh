@@ -27,6 +27,9 @@ have flock || packages+=(util-linux)
 [ -f /usr/include/gtest/gtest.h ] || packages+=(libgtest-dev)
 [ -d /usr/src/googletest/googletest ] || packages+=(googletest)
 [ -f /usr/include/benchmark/benchmark.h ] || packages+=(libbenchmark-dev)
+# The game managers' records: JSON (headers only) and YAML (linked statically).
+[ -f /usr/include/nlohmann/json.hpp ] || packages+=(nlohmann-json3-dev)
+have_pkg libyaml-dev || packages+=(libyaml-dev)
 have i686-w64-mingw32-g++-posix || packages+=(g++-mingw-w64-i686)
 have wine || packages+=(wine)
 # The Linux desktop's own tools, which the desktop tests run for real.

@@ -1,0 +1,50 @@
+// The Wine prefixes that Linux game managers keep: Steam with Proton,
+// Heroic, Lutris and Bottles.  Each manager keeps its own prefixes and its
+// own Wine or Proton, and turns off Wine's desktop integration, so a game
+// installed through one is found only through the manager's own records.
+// One file a manager (steam.cpp, heroic.cpp, lutris.cpp, bottles.cpp), each
+// reading its records as that manager writes them; records.cpp holds what
+// they share.  Records are only ever read.
+#ifndef ZARNOLAUNCH_POSIX_GAMES_H
+#define ZARNOLAUNCH_POSIX_GAMES_H
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// A Wine prefix that a game manager keeps, and how that manager would
+// start a Windows program in it with an argument.
+struct ManagedPrefix {
+  std::string manager;   // "Steam", "Heroic", "Lutris" or "Bottles"
+  std::string record;    // the record file it was found through, for the log
+  std::string prefix;    // the prefix's folder (system.reg, drive_c, dosdevices)
+  // Environment assignments ("NAME=value") to add to the launcher's own
+  // environment, and the command: program (looked up in PATH when it holds
+  // no '/') and arguments.  In the command "%e" stands for the game's Linux
+  // path and "%a" for the server address (always the last argument).
+  std::vector<std::string> environment;
+  std::vector<std::string> command;
+  // Not empty when this manager cannot pass an address to a program in this
+  // prefix: one sentence saying why, naming the manager (for the message
+  // and the log); environment and command are then empty.
+  std::string refusal;
+};
+
+// A manager whose records were found, for telling the player where the
+// launcher looked: its name, the folder of its records, how many prefixes.
+struct ManagerRecords {
+  std::string manager, folder;
+  int prefixes;
+};
+
+// Every prefix that the managers' records under home name, Steam's first,
+// then Heroic's, Lutris's and Bottles's, each manager's in a stable order.
+// A prefix is listed only when its folder exists.  Record files are only
+// read.  A damaged record file is passed over with one line to note
+// ("... is damaged ...; skipping it", naming the file), never fatal.
+// found, when given, receives the managers whose records exist.
+std::vector<ManagedPrefix> findManagedPrefixes(const std::string &home, PlatNote note,
+                                               std::vector<ManagerRecords> *found);
+
+#endif
