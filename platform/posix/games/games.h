@@ -26,9 +26,10 @@ struct ManagedPrefix {
   std::vector<std::string> environment;
   std::vector<std::string> command;
   // Not empty when this manager cannot pass an address to a program in this
-  // prefix: one sentence saying why, naming the manager (for the message
-  // and the log); environment and command are then empty.
-  std::string refusal;
+  // prefix: one sentence saying why, naming the manager, in English for the
+  // log; environment and command are then empty.  refusalShown is the same
+  // for the player, in their language, with what to do.
+  std::string refusal, refusalShown;
 };
 
 // A manager whose records were found, for telling the player where the

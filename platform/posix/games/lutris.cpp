@@ -64,8 +64,10 @@ static void lutrisGame(ManagerSearch &search, const std::string &file, const std
   prefix.record = file;
   prefix.prefix = prefixPath;
   if (isProton(version)) {
-    prefix.refusal = "Lutris starts this game with Proton (" + version +
-                     ") through its own helper, which cannot pass an address to the game.";
+    refuse(prefix, N_("In Lutris, choose a Wine version for Zarnok instead of Proton, then open the link again."),
+           N_("Lutris starts this game with Proton (%s) through its own helper, which cannot pass an "
+              "address to the game."),
+           version.c_str());
   } else {
     prefix.environment = {"WINEPREFIX=" + prefixPath};
     prefix.command = {lutrisWine(settings, version, data), "%e", "%a"};

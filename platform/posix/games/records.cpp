@@ -1,5 +1,8 @@
 #include "platform/posix/games/records.h"
 
+#include <stdarg.h>
+#include <stdio.h>
+
 #include <dirent.h>
 #include <errno.h>
 #include <stdlib.h>
@@ -73,6 +76,19 @@ void noteDamaged(ManagerSearch &search, const std::string &path, const std::stri
 
 void noteSkipped(ManagerSearch &search, const std::string &path, const std::string &why) {
   noteLine(search, search.manager + "'s record \"" + path + "\" " + why + "; skipping it");
+}
+
+void refuse(ManagedPrefix &prefix, const char *next, const char *format, ...) {
+  char english[1024], shown[2048];
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  vsnprintf(english, sizeof english, format, args);
+  vsnprintf(shown, sizeof shown, platText(format), again);
+  va_end(again);
+  va_end(args);
+  prefix.refusal = english;
+  prefix.refusalShown = std::string(shown) + "\n\n" + platText(next);
 }
 
 void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix) {

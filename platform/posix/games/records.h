@@ -45,6 +45,11 @@ bool readRecord(ManagerSearch &search, const std::string &path, std::string &tex
 void noteDamaged(ManagerSearch &search, const std::string &path, const std::string &why);
 void noteSkipped(ManagerSearch &search, const std::string &path, const std::string &why);
 
+// Marks a prefix as one whose manager cannot pass an address: why (an
+// English format, marked N_, and its arguments) and what to do (next).
+void refuse(ManagedPrefix &prefix, const char *next, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // Lists a prefix of the manager's: only when its folder exists and it is
 // not listed already (two records naming one prefix list it once).
 void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix);

@@ -109,8 +109,11 @@ static void libraryPrefixes(ManagerSearch &search, const std::string &library,
       prefix.command.insert(prefix.command.end(), {"-applaunch", appid, "%a"});
     } else {
       prefix.record = steamapps + "/compatdata/" + appid;
-      prefix.refusal = "Steam cannot pass an address to this game: it is a shortcut to a program "
-                       "that Steam did not install.";
+      refuse(prefix,
+             N_("Join the server from within Zarnok, or install Zarnok with Steam, Heroic, Lutris, "
+                "Bottles or Wine and run ZarnoLaunch -install again."),
+             N_("Steam cannot pass an address to this game: it is a shortcut to a program that Steam "
+                "did not install."));
     }
     listPrefix(search, prefix);
   }

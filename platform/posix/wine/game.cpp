@@ -15,6 +15,7 @@
 #include "platform/posix/common/error.h"
 #include "platform/posix/common/expand.h"
 #include "platform/posix/common/file.h"
+#include "platform/posix/games/games.h"
 #include "platform/posix/registry/regstore.h"
 #include "platform/posix/wine/game.h"
 #include "platform/posix/wine/prefix.h"
@@ -163,16 +164,44 @@ int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std:
   return PLAT_GAME_FOUND;
 }
 
-std::vector<WinePlace> winePlaces(PlatNote, std::vector<std::string> &looked) {
+std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looked) {
   std::vector<WinePlace> places;
+  const char *home = getenv("HOME");
+  if (home && home[0] == '/') {
+    std::vector<ManagerRecords> records;
+    for (const ManagedPrefix &managed : findManagedPrefixes(home, note, &records)) {
+      WinePlace place;
+      static_cast<ManagedPrefix &>(place) = managed;
+      places.push_back(place);
+    }
+    for (const ManagerRecords &found : records)
+      looked.push_back(format(platText(N_("%s: %d Wine prefixes in %s")), found.manager.c_str(),
+                              found.prefixes, found.folder.c_str()));
+  }
+  // The prefix plain Wine uses: $WINEPREFIX, the player's own choice, which
+  // may be one a manager keeps too, else ~/.wine.
   std::string player = playerWinePrefix();
-  if (!player.empty()) {
+  if (player.empty()) return places;
+  bool outright = getenv("WINEPREFIX") && *getenv("WINEPREFIX");
+  char *real = realpath(player.c_str(), nullptr);
+  std::string realPlayer = real ? real : player;
+  free(real);
+  bool kept = false;
+  for (WinePlace &place : places) {
+    char *other = realpath(place.prefix.c_str(), nullptr);
+    if (other && realPlayer == other) {
+      place.chosenOutright = outright;
+      kept = true;
+    }
+    free(other);
+  }
+  if (!kept) {
     WinePlace place;
     place.prefix = player;
-    place.chosenOutright = getenv("WINEPREFIX") && *getenv("WINEPREFIX");
+    place.chosenOutright = outright;
     places.push_back(place);
-    looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   }
+  looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   return places;
 }
 

@@ -7,18 +7,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/games/games.h"
 
-// A Wine prefix to look for the game in, and how to start a program there.
-struct WinePlace {
-  std::string manager;  // the game manager that keeps it; "" for plain Wine
-  std::string prefix;   // the prefix's folder
-  // How the manager starts a program (see starter.h); empty for plain Wine,
-  // which starts it as Wine itself would.
-  std::vector<std::string> environment, command;
-  // Not empty when the manager cannot pass an address to a program there:
-  // why, in English for the log, and for the player in their language, with
-  // what to do.
-  std::string refusal, refusalShown;
+// A Wine prefix to look for the game in: one a game manager keeps, with
+// how that manager starts a program there, or a bare one (no manager) that
+// plain Wine starts programs in.
+struct WinePlace : ManagedPrefix {
   bool chosenOutright = false;  // $WINEPREFIX: the player's own choice
 };
 
