@@ -16,8 +16,13 @@ endif()
 #   /usr/bin/zarnolaunch
 #   /usr/share/applications/zarnolaunch.desktop   from resources/zarnolaunch.desktop.in
 #   /usr/share/mime/packages/zarnolaunch.xml       resources/zarnolaunch-mime.xml
-#   /usr/share/icons/hicolor/32x32/apps/zarnolaunch.png
-#   /usr/share/doc/zarnolaunch/   README.md, copyright, changelog.gz
+#   /usr/share/icons/hicolor/   the icon: <n>x<n>/apps/zarnolaunch.png, 16 to
+#                               256, and scalable/apps/zarnolaunch.svg
+#   /usr/share/doc/zarnolaunch/   README.md.gz, copyright, changelog.gz
+#
+# The documents are compressed as Debian's policy asks (12.3), by gzip -n,
+# which leaves the file's name and time out of the header: the same text
+# always makes the same bytes.
 #   /usr/share/lintian/overrides/zarnolaunch   see below
 #
 # The desktop entry and the MIME package are the templates that "-install"
@@ -88,8 +93,13 @@ install(FILES ${ZARNO_DEB_FILES}/lintian-overrides DESTINATION share/lintian/ove
 install(FILES ${ZARNO_DEB_FILES}/zarnolaunch.desktop DESTINATION share/applications)
 install(FILES resources/zarnolaunch-mime.xml DESTINATION share/mime/packages
         RENAME zarnolaunch.xml)
-install(FILES resources/zarnolaunch.png DESTINATION share/icons/hicolor/32x32/apps)
-install(FILES README.md resources/copyright ${ZARNO_DEB_FILES}/changelog.gz
+set(ZARNO_DEB_ICONS)
+foreach(ZARNO_ICON ${ZARNO_ICON_FILES})
+  get_filename_component(ZARNO_ICON_DIR ${ZARNO_ICON} DIRECTORY)
+  install(FILES resources/hicolor/${ZARNO_ICON} DESTINATION share/icons/hicolor/${ZARNO_ICON_DIR})
+  list(APPEND ZARNO_DEB_ICONS ${CMAKE_SOURCE_DIR}/resources/hicolor/${ZARNO_ICON})
+endforeach()
+install(FILES resources/copyright ${ZARNO_DEB_FILES}/README.md.gz ${ZARNO_DEB_FILES}/changelog.gz
         DESTINATION share/doc/zarnolaunch)
 
 # CPack builds the target "preinstall" before it installs; were that to
@@ -128,14 +138,18 @@ add_custom_command(OUTPUT ${ZARNO_DEB_FILES}/changelog.gz
   COMMAND gzip -9nkf ${ZARNO_DEB_FILES}/changelog
   DEPENDS ${ZARNO_DEB_FILES}/changelog
   VERBATIM)
+add_custom_command(OUTPUT ${ZARNO_DEB_FILES}/README.md.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/README.md ${ZARNO_DEB_FILES}/README.md
+  COMMAND gzip -9nf ${ZARNO_DEB_FILES}/README.md
+  DEPENDS ${CMAKE_SOURCE_DIR}/README.md
+  VERBATIM)
 add_custom_command(OUTPUT ${ZARNO_DEB}
   COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/zarnolaunch.desktop
-          ${ZARNO_DEB_FILES}/lintian-overrides
-          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/copyright
-          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml
-          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.png
+  DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/README.md.gz
+          ${ZARNO_DEB_FILES}/zarnolaunch.desktop ${ZARNO_DEB_FILES}/lintian-overrides
+          ${CMAKE_SOURCE_DIR}/resources/copyright
+          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml ${ZARNO_DEB_ICONS}
   COMMENT "Making ${ZARNO_DEB}"
   VERBATIM)
 add_custom_target(deb ${ZARNO_DEB_ALL} DEPENDS ${ZARNO_DEB})
