@@ -1,5 +1,15 @@
 # The release packages made with CPack: a zip of the Windows build, and a
 # Debian package of the Linux one.
+#
+# CPack dates every entry SOURCE_DATE_EPOCH when the variable is in its
+# environment (and then leaves the time out of gzip headers): it gets the
+# build's value (cmake/Release.cmake) from a file that CPack reads first.  The
+# zip's dates are local times, so the time zone is UTC's, wherever the build.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/CPackProject.cmake CONTENT
+"set(ENV{SOURCE_DATE_EPOCH} @ZARNO_SOURCE_DATE_EPOCH@)
+set(ENV{TZ} UTC)
+" @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/generated/CPackProject.cmake)
 if(WIN32)
   install(TARGETS launcher RUNTIME DESTINATION .)
   install(FILES README.md examples/example.zarnok DESTINATION .)
@@ -150,6 +160,7 @@ add_custom_command(OUTPUT ${ZARNO_DEB}
           ${ZARNO_DEB_FILES}/zarnolaunch.desktop ${ZARNO_DEB_FILES}/lintian-overrides
           ${CMAKE_SOURCE_DIR}/resources/copyright
           ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml ${ZARNO_DEB_ICONS}
+          ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making ${ZARNO_DEB}"
   VERBATIM)
 add_custom_target(deb ${ZARNO_DEB_ALL} DEPENDS ${ZARNO_DEB})
