@@ -29,11 +29,11 @@ endif()
 #   /usr/share/icons/hicolor/   the icon: <n>x<n>/apps/zarnolaunch.png, 16 to
 #                               256, and scalable/apps/zarnolaunch.svg
 #   /usr/share/doc/zarnolaunch/   README.md.gz, copyright, changelog.gz
+#   /usr/share/lintian/overrides/zarnolaunch   see below
 #
 # The documents are compressed as Debian's policy asks (12.3), by gzip -n,
 # which leaves the file's name and time out of the header: the same text
 # always makes the same bytes.
-#   /usr/share/lintian/overrides/zarnolaunch   see below
 #
 # The desktop entry and the MIME package are the templates that "-install"
 # writes per user (they are compiled into the launcher), so the two cannot
