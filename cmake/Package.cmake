@@ -1,5 +1,15 @@
 # The release packages made with CPack: a zip of the Windows build, and a
 # Debian package of the Linux one.
+#
+# CPack dates every entry SOURCE_DATE_EPOCH when the variable is in its
+# environment (and then leaves the time out of gzip headers): it gets the
+# build's value (cmake/Release.cmake) from a file that CPack reads first.  The
+# zip's dates are local times, so the time zone is UTC's, wherever the build.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/CPackProject.cmake CONTENT
+"set(ENV{SOURCE_DATE_EPOCH} @ZARNO_SOURCE_DATE_EPOCH@)
+set(ENV{TZ} UTC)
+" @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/generated/CPackProject.cmake)
 if(WIN32)
   install(TARGETS launcher RUNTIME DESTINATION .)
   install(FILES README.md examples/example.zarnok DESTINATION .)
@@ -16,9 +26,14 @@ endif()
 #   /usr/bin/zarnolaunch
 #   /usr/share/applications/zarnolaunch.desktop   from resources/zarnolaunch.desktop.in
 #   /usr/share/mime/packages/zarnolaunch.xml       resources/zarnolaunch-mime.xml
-#   /usr/share/icons/hicolor/32x32/apps/zarnolaunch.png
-#   /usr/share/doc/zarnolaunch/   README.md, copyright, changelog.gz
+#   /usr/share/icons/hicolor/   the icon: <n>x<n>/apps/zarnolaunch.png, 16 to
+#                               256, and scalable/apps/zarnolaunch.svg
+#   /usr/share/doc/zarnolaunch/   README.md.gz, copyright, changelog.gz
 #   /usr/share/lintian/overrides/zarnolaunch   see below
+#
+# The documents are compressed as Debian's policy asks (12.3), by gzip -n,
+# which leaves the file's name and time out of the header: the same text
+# always makes the same bytes.
 #
 # The desktop entry and the MIME package are the templates that "-install"
 # writes per user (they are compiled into the launcher), so the two cannot
@@ -88,8 +103,13 @@ install(FILES ${ZARNO_DEB_FILES}/lintian-overrides DESTINATION share/lintian/ove
 install(FILES ${ZARNO_DEB_FILES}/zarnolaunch.desktop DESTINATION share/applications)
 install(FILES resources/zarnolaunch-mime.xml DESTINATION share/mime/packages
         RENAME zarnolaunch.xml)
-install(FILES resources/zarnolaunch.png DESTINATION share/icons/hicolor/32x32/apps)
-install(FILES README.md resources/copyright ${ZARNO_DEB_FILES}/changelog.gz
+set(ZARNO_DEB_ICONS)
+foreach(ZARNO_ICON ${ZARNO_ICON_FILES})
+  get_filename_component(ZARNO_ICON_DIR ${ZARNO_ICON} DIRECTORY)
+  install(FILES resources/hicolor/${ZARNO_ICON} DESTINATION share/icons/hicolor/${ZARNO_ICON_DIR})
+  list(APPEND ZARNO_DEB_ICONS ${CMAKE_SOURCE_DIR}/resources/hicolor/${ZARNO_ICON})
+endforeach()
+install(FILES resources/copyright ${ZARNO_DEB_FILES}/README.md.gz ${ZARNO_DEB_FILES}/changelog.gz
         DESTINATION share/doc/zarnolaunch)
 
 # CPack builds the target "preinstall" before it installs; were that to
@@ -128,14 +148,19 @@ add_custom_command(OUTPUT ${ZARNO_DEB_FILES}/changelog.gz
   COMMAND gzip -9nkf ${ZARNO_DEB_FILES}/changelog
   DEPENDS ${ZARNO_DEB_FILES}/changelog
   VERBATIM)
+add_custom_command(OUTPUT ${ZARNO_DEB_FILES}/README.md.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/README.md ${ZARNO_DEB_FILES}/README.md
+  COMMAND gzip -9nf ${ZARNO_DEB_FILES}/README.md
+  DEPENDS ${CMAKE_SOURCE_DIR}/README.md
+  VERBATIM)
 add_custom_command(OUTPUT ${ZARNO_DEB}
   COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/zarnolaunch.desktop
-          ${ZARNO_DEB_FILES}/lintian-overrides
-          ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/copyright
-          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml
-          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.png
+  DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/README.md.gz
+          ${ZARNO_DEB_FILES}/zarnolaunch.desktop ${ZARNO_DEB_FILES}/lintian-overrides
+          ${CMAKE_SOURCE_DIR}/resources/copyright
+          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml ${ZARNO_DEB_ICONS}
+          ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making ${ZARNO_DEB}"
   VERBATIM)
 add_custom_target(deb ${ZARNO_DEB_ALL} DEPENDS ${ZARNO_DEB})

@@ -9,15 +9,26 @@ endif()
 
 set(ZARNO_SETUP_SCRIPT ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.nsi)
 set(ZARNO_SETUP ${CMAKE_BINARY_DIR}/ZarnoLaunch-${PROJECT_VERSION}-setup.exe)
+# The setup keeps each file's time: it gets a copy of the launcher dated
+# SOURCE_DATE_EPOCH, so that one commit makes one setup (cmake/Release.cmake).
+# When the build signs, makensis signs the setup and its uninstaller too.
+set(ZARNO_SETUP_LAUNCHER ${CMAKE_BINARY_DIR}/generated/setup/ZarnoLaunch.exe)
+if(ZARNO_SIGN_LINE)
+  set(ZARNO_SETUP_SIGN "-DZARNO_SIGN=${ZARNO_SIGN_LINE}")
+endif()
 add_custom_command(
   OUTPUT ${ZARNO_SETUP}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:launcher> ${ZARNO_SETUP_LAUNCHER}
+  COMMAND touch -d @${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_SETUP_LAUNCHER}
   COMMAND ${ZARNO_MAKENSIS} -V2 -WX
           -DVERSION=${PROJECT_VERSION}
-          -DLAUNCHER=$<TARGET_FILE:launcher>
+          -DLAUNCHER=${ZARNO_SETUP_LAUNCHER}
           -DICON=${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
           -DOUTFILE=${ZARNO_SETUP}
+          ${ZARNO_SETUP_SIGN}
           ${ZARNO_SETUP_SCRIPT}
   DEPENDS launcher ${ZARNO_SETUP_SCRIPT} ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
+          ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making the setup ZarnoLaunch-${PROJECT_VERSION}-setup.exe"
   VERBATIM)
 # Part of the default build, so that the package target, which builds

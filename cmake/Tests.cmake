@@ -130,10 +130,10 @@ foreach(t ${zarno_tests})
 endforeach()
 
 # Groups with a harness of their own.
+add_subdirectory(tests/package)
 if(WIN32)
   add_subdirectory(tests/setup)
 else()
-  add_subdirectory(tests/package)
   add_subdirectory(tests/browser)
 endif()
 

@@ -1,97 +1,249 @@
 #!/usr/bin/env python3
-"""Draws the launcher's icon: a yellow "Z" with an arrow on a blue disc,
-32x32 pixels in 16 colours, written as a Windows .ico file and as the PNG
-that the Linux launcher installs for the desktop (the build turns the
-committed PNG into a byte array, so the launcher carries it).
+"""Draws the launcher's icon, a yellow "Z" with an arrow on a blue disc, and
+writes every file made from it.  The shapes below are the icon's one source:
 
-    python3 resources/make-icon.py resources/zarnolaunch.ico resources/zarnolaunch.png
+    zarnolaunch.ico                               Windows: 16, 24, 32 and 48
+                                                  pixels as 32-bit images with
+                                                  alpha (Windows XP reads
+                                                  them), 256 pixels as PNG
+    hicolor/<n>x<n>/apps/zarnolaunch.png          the desktop's sizes, 16 to 256
+    hicolor/scalable/apps/zarnolaunch.svg         the shapes themselves
 
-Each path is written in the format its ending names.  Only the standard
-library is used, so that any Python 3 redraws both.
+The files are committed, so that a build needs no Python.  After a change
+here, redraw them all and commit them with it:
+
+    python3 resources/make-icon.py          writes into resources/
+    python3 resources/make-icon.py DIR      writes into DIR instead
+
+Only the standard library is used.  The pixels come out the same on any
+machine, and so do the files while zlib compresses as it does; a test draws
+them anew and compares.
 """
+import math
+import os
 import struct
 import sys
 import zlib
 
-# The standard 16-colour palette, as (blue, green, red, 0).
-PALETTE = [
-    (0x00, 0x00, 0x00), (0x00, 0x00, 0x80), (0x00, 0x80, 0x00), (0x00, 0x80, 0x80),
-    (0x80, 0x00, 0x00), (0x80, 0x00, 0x80), (0x80, 0x80, 0x00), (0xC0, 0xC0, 0xC0),
-    (0x80, 0x80, 0x80), (0x00, 0x00, 0xFF), (0x00, 0xFF, 0x00), (0x00, 0xFF, 0xFF),
-    (0xFF, 0x00, 0x00), (0xFF, 0x00, 0xFF), (0xFF, 0xFF, 0x00), (0xFF, 0xFF, 0xFF),
-]
-BLACK, NAVY, YELLOW, WHITE, BLUE = 0, 4, 11, 15, 12  # indices (palette is BGR)
+# The design, on a 256-unit square: a dark rim, a navy ring and a blue disc;
+# on it a "Z" and, at its right, a white arrow head: "go".
+CENTRE = 128
+RADII = (126, 117, 104)                      # rim, ring, disc
+RIM, RING, DISC = (0x0B, 0x1A, 0x3C), (0x1B, 0x3E, 0x9E), (0x2E, 0x6F, 0xE6)
+YELLOW, WHITE = (0xFF, 0xD2, 0x1A), (0xFF, 0xFF, 0xFF)
+Z_LEFT, Z_RIGHT, Z_TOP, Z_BOTTOM, Z_BAR = 56, 180, 64, 192, 26
+Z_SLANT = 40          # the diagonal's width along a row
+ARROW = ((194, 100), (230, 128), (194, 156))
+
+ICO_SIZES = (16, 24, 32, 48, 256)            # the last one is stored as PNG
+HICOLOR_SIZES = (16, 24, 32, 48, 64, 128, 256)
+SUBROWS = 16          # samples down each pixel; across, coverage is exact
 
 
-def pixel(x, y):
-    """Colour index and whether the pixel is opaque, for x, y from the top left."""
-    dx, dy = x - 15.5, y - 15.5
-    r2 = dx * dx + dy * dy
-    if r2 > 15.5 * 15.5:
-        return 0, False
-    if r2 > 14 * 14:
-        return BLACK, True
-    # The "Z": top bar, bottom bar, and the diagonal between them.
-    if 8 <= x <= 23 and (8 <= y <= 10 or 21 <= y <= 23):
-        return YELLOW, True
-    if 11 <= y <= 20 and abs((x - 8) - (23 - y)) <= 1.5:
-        return YELLOW, True
-    # A small white arrow head at the right: "go".
-    if 25 <= x <= 27 and abs(y - 15.5) <= (27 - x) + 0.5:
-        return WHITE, True
-    return NAVY if r2 > 11 * 11 else BLUE, True
+def z_outline(scale, snap):
+    """The "Z" as one polygon, clockwise from its top left, at scale pixels a
+    unit.  snap places a coordinate on the pixel grid, so that the bars and
+    sides stay sharp when small; a bar keeps at least one pixel."""
+    left, right = snap(Z_LEFT * scale), snap(Z_RIGHT * scale)
+    top, bottom = snap(Z_TOP * scale), snap(Z_BOTTOM * scale)
+    bar = max(snap(Z_BAR * scale), 1)
+    under, over = top + bar, bottom - bar
+    slant = Z_SLANT * scale
+    return ((left, top), (right, top), (right, under), (left + slant, over), (right, over),
+            (right, bottom), (left, bottom), (left, over), (right - slant, under), (left, under))
 
 
-def write_ico(path):
-    xor_rows, and_rows = [], []
-    for y in range(31, -1, -1):  # bottom-up
-        xor, mask = bytearray(), 0
-        for x in range(0, 32, 2):
-            a, _ = pixel(x, y)
-            b, _ = pixel(x + 1, y)
-            xor.append(a << 4 | b)
-        for x in range(32):
-            if not pixel(x, y)[1]:
-                mask |= 1 << (31 - x)
-        xor_rows.append(bytes(xor))
-        and_rows.append(struct.pack(">I", mask))
-    palette = b"".join(struct.pack("BBBB", b, g, r, 0) for b, g, r in PALETTE)
-    image = (struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 4, 0, 0, 0, 0, 16, 0)
-             + palette + b"".join(xor_rows) + b"".join(and_rows))
-    header = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 6 + 16)
-    with open(path, "wb") as f:
-        f.write(header + entry + image)
+def shapes(size):
+    """(colour, kind, geometry) in painting order, in pixels of an image of
+    size x size; kind is "circle" (x, y, r) or "polygon" (points)."""
+    s = size / 256
+    # Each ring keeps at least one pixel, so that the small sizes keep the look.
+    r0 = RADII[0] * s
+    r1 = min(RADII[1] * s, r0 - 1)
+    r2 = min(RADII[2] * s, r1 - 1)
+    c = CENTRE * s
+    return [(RIM, "circle", (c, c, r0)), (RING, "circle", (c, c, r1)),
+            (DISC, "circle", (c, c, r2)), (YELLOW, "polygon", z_outline(s, round)),
+            (WHITE, "polygon", tuple((x * s, y * s) for x, y in ARROW))]
 
+
+def spans(kind, geometry, y):
+    """The x intervals of a shape on the horizontal line at y."""
+    if kind == "circle":
+        cx, cy, r = geometry
+        d = r * r - (y - cy) ** 2
+        if d <= 0:
+            return []
+        w = math.sqrt(d)
+        return [(cx - w, cx + w)]
+    crossings = []
+    points = geometry
+    for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+        if (y0 <= y) != (y1 <= y):
+            crossings.append(x0 + (y - y0) * (x1 - x0) / (y1 - y0))
+    crossings.sort()
+    return list(zip(crossings[::2], crossings[1::2]))
+
+
+def coverage(size, kind, geometry):
+    """How much of each pixel the shape covers, 0 to 1, row by row."""
+    rows = []
+    for row in range(size):
+        acc = [0.0] * (size + 1)
+        full = [0] * (size + 1)  # difference array of wholly covered pixels
+        for k in range(SUBROWS):
+            for a, b in spans(kind, geometry, row + (k + 0.5) / SUBROWS):
+                a, b = max(a, 0.0), min(b, float(size))
+                if a >= b:
+                    continue
+                ia, ib = int(a), int(b)
+                if ia == ib:
+                    acc[ia] += b - a
+                    continue
+                acc[ia] += ia + 1 - a
+                if ib < size:
+                    acc[ib] += b - ib
+                full[ia + 1] += 1
+                full[ib] -= 1
+        run, line = 0, []
+        for x in range(size):
+            run += full[x]
+            # Rounded to as many steps as there are samples down: no eye
+            # tells more apart at an edge, and the PNG compresses far better.
+            line.append(round(acc[x] + run) / SUBROWS)
+        rows.append(line)
+    return rows
+
+
+def draw(size):
+    """The icon as rows of (red, green, blue, alpha) bytes, straight alpha."""
+    # Premultiplied colour and alpha, each shape painted over the last.
+    pixels = [[[0.0, 0.0, 0.0, 0.0] for _ in range(size)] for _ in range(size)]
+    for colour, kind, geometry in shapes(size):
+        for y, line in enumerate(coverage(size, kind, geometry)):
+            for x, a in enumerate(line):
+                if a <= 0:
+                    continue
+                p = pixels[y][x]
+                for i in range(3):
+                    p[i] = colour[i] / 255 * a + p[i] * (1 - a)
+                p[3] = a + p[3] * (1 - a)
+    image = []
+    for line in pixels:
+        out = []
+        for r, g, b, a in line:
+            alpha = round(a * 255)
+            if alpha == 0:
+                out.append((0, 0, 0, 0))
+            else:
+                out.append(tuple(min(255, round(v / a * 255)) for v in (r, g, b)) + (alpha,))
+        image.append(out)
+    return image
+
+
+# --- file formats -----------------------------------------------------------
 
 def png_chunk(kind, data):
     return (struct.pack(">I", len(data)) + kind + data
             + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
 
-def write_png(path):
-    """The same pixels as 8-bit RGBA, top-down; transparent outside the disc."""
-    rows = bytearray()
-    for y in range(32):
-        rows.append(0)  # filter type: none
-        for x in range(32):
-            index, opaque = pixel(x, y)
-            blue, green, red = PALETTE[index]
-            rows += bytes((red, green, blue, 255 if opaque else 0))
-    header = struct.pack(">IIBBBBB", 32, 32, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    if pa <= pb and pa <= pc:
+        return a
+    return b if pb <= pc else c
+
+
+def png(image):
+    """8-bit RGBA.  Each row takes the filter whose bytes sum smallest as
+    signed values, the usual rule, which compresses flat areas best."""
+    size = len(image)
+    raw, previous = bytearray(), bytes(size * 4)
+    for line in image:
+        row = bytes(v for pixel in line for v in pixel)
+        candidates = []
+        for kind in range(5):
+            out = bytearray([kind])
+            for i, v in enumerate(row):
+                left = row[i - 4] if i >= 4 else 0
+                up = previous[i]
+                corner = previous[i - 4] if i >= 4 else 0
+                predicted = (0, left, up, (left + up) // 2, paeth(left, up, corner))[kind]
+                out.append((v - predicted) & 0xFF)
+            candidates.append((sum(min(b, 256 - b) for b in out[1:]), kind, out))
+        raw += min(candidates)[2]
+        previous = row
+    # Rows of pixels alike compress best unfiltered; take whichever is smaller.
+    plain = b"".join(b"\0" + bytes(v for pixel in line for v in pixel) for line in image)
+    data = min((zlib.compress(bytes(raw), 9), zlib.compress(plain, 9)), key=len)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
+            + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+
+
+def dib(image):
+    """An icon image as Windows stores it: a BITMAPINFOHEADER of twice the
+    height, the pixels bottom-up as BGRA, then the 1-bit mask, which marks
+    the wholly transparent pixels for programs that ignore alpha."""
+    size = len(image)
+    pixels, mask = bytearray(), bytearray()
+    stride = (size + 31) // 32 * 4
+    for line in reversed(image):
+        bits = 0
+        for x, (r, g, b, a) in enumerate(line):
+            pixels += bytes((b, g, r, a))
+            if a == 0:
+                bits |= 1 << (stride * 8 - 1 - x)
+        mask += bits.to_bytes(stride, "big")
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0,
+                         len(pixels) + len(mask), 0, 0, 0, 0)
+    return header + bytes(pixels) + bytes(mask)
+
+
+def ico(images):
+    """images: (size, data) pairs.  A size of 256 is written as 0."""
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(out) + 16 * len(images)
+    for size, data in images:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, data in images)
+
+
+def svg():
+    """The unsnapped shapes, in the same units as above."""
+    hexa = "#{:02x}{:02x}{:02x}".format
+    circles = "".join(
+        f'  <circle cx="{CENTRE}" cy="{CENTRE}" r="{r}" fill="{hexa(*colour)}"/>\n'
+        for r, colour in zip(RADII, (RIM, RING, DISC)))
+
+    def path(points):
+        return "M" + "L".join(f"{x:g} {y:g}" for x, y in points) + "Z"
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">\n'
+            + circles
+            + f'  <path d="{path(z_outline(1, lambda v: v))}" fill="{hexa(*YELLOW)}"/>\n'
+            + f'  <path d="{path(ARROW)}" fill="{hexa(*WHITE)}"/>\n'
+            + "</svg>\n").encode()
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
-                + png_chunk(b"IDAT", zlib.compress(bytes(rows), 9))
-                + png_chunk(b"IEND", b""))
+        f.write(data)
 
 
-def main(paths):
-    for path in paths:
-        if path.lower().endswith(".png"):
-            write_png(path)
-        else:
-            write_ico(path)
+def main(args):
+    folder = args[0] if args else os.path.dirname(os.path.abspath(__file__))
+    images = {size: draw(size) for size in sorted(set(ICO_SIZES + HICOLOR_SIZES))}
+    pngs = {size: png(images[size]) for size in HICOLOR_SIZES}
+    write(os.path.join(folder, "zarnolaunch.ico"),
+          ico([(size, pngs[size] if size == 256 else dib(images[size])) for size in ICO_SIZES]))
+    for size in HICOLOR_SIZES:
+        write(os.path.join(folder, "hicolor", f"{size}x{size}", "apps", "zarnolaunch.png"), pngs[size])
+    write(os.path.join(folder, "hicolor", "scalable", "apps", "zarnolaunch.svg"), svg())
 
 
 if __name__ == "__main__":
-    main(sys.argv[1:] or ["zarnolaunch.ico", "zarnolaunch.png"])
+    main(sys.argv[1:])

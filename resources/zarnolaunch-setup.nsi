@@ -14,6 +14,14 @@
   !error "VERSION, LAUNCHER, ICON and OUTFILE are given by cmake/Setup.cmake"
 !endif
 
+; Signatures: when the build signs, ZARNO_SIGN is the command that signs the
+; file named after it (cmake/Release.cmake).  It signs the setup once made,
+; and the uninstaller before the setup stores it; a failure stops the build.
+!ifdef ZARNO_SIGN
+  !finalize `${ZARNO_SIGN} "%1"` = 0
+  !uninstfinalize `${ZARNO_SIGN} "%1"` = 0
+!endif
+
 Unicode true
 SetCompressor /SOLID /FINAL lzma
 ; Per user: no elevation prompt, and $LOCALAPPDATA is the user's.

@@ -42,6 +42,9 @@ have makensis || packages+=(nsis)
 have python3 || packages+=(python3)
 # The Debian package is checked with Debian's own checker.
 have lintian || packages+=(lintian)
+# Releases: signed with a throwaway certificate, and checked.
+have osslsigncode || packages+=(osslsigncode)
+have openssl || packages+=(openssl)
 # The browser group: two browsers, a driver for one, two web servers.
 for pkg in chromium chromium-driver python3-selenium firefox-esr nginx-light apache2; do
   have_pkg "$pkg" || packages+=("$pkg")

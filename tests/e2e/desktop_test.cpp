@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +20,8 @@ const char success[] = "Alert text:  ZarnoLaunch installed successfully!";
 
 class Desktop : public LauncherTest {
  protected:
-  std::string data, config, entry, package, icon, link, mimeapps, links;
+  std::string data, config, entry, package, link, mimeapps, links;
+  std::vector<std::string> icons;
 
   void SetUp() override {
     LauncherTest::SetUp();
@@ -28,7 +30,8 @@ class Desktop : public LauncherTest {
     config = home + "/config";
     entry = data + "/applications/zarnolaunch.desktop";
     package = data + "/mime/packages/zarnolaunch.xml";
-    icon = data + "/icons/hicolor/32x32/apps/zarnolaunch.png";
+    for (size_t i = 0; i < desktopIconFileCount; i++)
+      icons.push_back(data + "/icons/hicolor/" + desktopIconFiles[i].path);
     link = data + "/zarnolaunch/zarnolaunch";
     mimeapps = config + "/mimeapps.list";
     setEnv("XDG_DATA_HOME", data);
@@ -151,11 +154,23 @@ TEST_F(Desktop, TheDesktopToolsSeeTheRegistration) {
             "x-scheme-handler/zarnolaunch=zarnolaunch.desktop;\n"
             "text/plain=editor.desktop;\n\n"
             "[Added Associations]\ntext/plain=editor.desktop;viewer.desktop;\n");
-  // The icon is the launcher's PNG, 32 by 32.
-  std::string png = support::readFile(icon);
-  ASSERT_EQ(png, std::string((const char *)desktopIconPng, desktopIconPngSize));
-  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-  EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x20\0\0\0\x20", 8));
+  // The icon in every size, each PNG as large as its folder says, and the SVG.
+  const char *const sizes[] = {"16", "24", "32", "48", "64", "128", "256"};
+  ASSERT_EQ(desktopIconFileCount, std::size(sizes) + 1);
+  for (size_t i = 0; i < desktopIconFileCount; i++) {
+    std::string file = support::readFile(icons[i]);
+    EXPECT_EQ(file, std::string((const char *)desktopIconFiles[i].bytes, desktopIconFiles[i].size)) << icons[i];
+    if (i == std::size(sizes)) {
+      EXPECT_EQ(desktopIconFiles[i].path, std::string("scalable/apps/zarnolaunch.svg"));
+      EXPECT_EQ(file.rfind("<svg ", 0), 0u);
+      continue;
+    }
+    int n = std::stoi(sizes[i]);
+    EXPECT_EQ(desktopIconFiles[i].path, std::string(sizes[i]) + "x" + sizes[i] + "/apps/zarnolaunch.png");
+    EXPECT_EQ(file.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(file.substr(16, 8), std::string("\0\0", 2) + char(n >> 8) + char(n & 255) +
+                                      std::string("\0\0", 2) + char(n >> 8) + char(n & 255));
+  }
 }
 
 TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
@@ -173,8 +188,9 @@ TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
   support::RunResult r = registration("-uninstall", launcher);
   EXPECT_EQ(r.status, 0) << logText();
   EXPECT_EQ(support::readFile(mimeapps), others);
-  for (const std::string &path : {entry, package, icon, link})
-    EXPECT_FALSE(support::fileExists(path) || fs::is_symlink(path)) << path;
+  std::vector<std::string> ours = icons;
+  ours.insert(ours.end(), {entry, package, link});
+  for (const std::string &path : ours) EXPECT_FALSE(support::fileExists(path) || fs::is_symlink(path)) << path;
   std::string file = links + "/gamma.zarnok";
   ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=a.b.c\n"));
   EXPECT_EQ(query({"filetype", file}), "text/plain\n");
@@ -246,7 +262,9 @@ TEST_F(Desktop, MissingOrFailingToolsAreOnlyLogged) {
   install(support::launcherPath(),
           {"update-mime-database" + missing, "update-desktop-database" + missing});
   support::setEnv("PATH", oldPath);
-  for (const std::string &file : {entry, package, icon, mimeapps}) EXPECT_TRUE(support::fileExists(file)) << file;
+  std::vector<std::string> written = icons;
+  written.insert(written.end(), {entry, package, mimeapps});
+  for (const std::string &file : written) EXPECT_TRUE(support::fileExists(file)) << file;
 
   ASSERT_TRUE(fs::create_directories(data + "/mime/mime.cache.new"));
   registration("-install");

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -89,6 +90,9 @@ class Dialog : public LauncherTest {
   void SetUp() override {
     LauncherTest::SetUp();
     newBin();
+    // No icon of ours anywhere, unless a test puts one there.
+    setEnv("XDG_DATA_HOME", support::makeTempDir());
+    setEnv("XDG_DATA_DIRS", support::makeTempDir());
   }
   void TearDown() override {
     for (pid_t pid : {launcher, xvfb}) {
@@ -169,6 +173,38 @@ TEST_F(Dialog, EachProgramsArguments) {
     ASSERT_EQ(seen.size(), 1u) << row.program << " " << row.text;
     EXPECT_EQ(seen[0].program, row.program);
     EXPECT_EQ(seen[0].args, row.args) << row.program << " " << row.text;
+  }
+}
+
+TEST_F(Dialog, ZenityShowsTheInstalledIcon) {
+  const std::string icon = "/icons/hicolor/48x48/apps/zarnolaunch.png";
+  enum { NONE, USER, SYSTEM };
+  struct Row {
+    bool user, system;  // an icon in XDG_DATA_HOME, in XDG_DATA_DIRS
+    bool userFolder;    // a folder where the user's icon would be
+    int shown;
+  } rows[] = {{false, false, false, NONE}, {true, false, false, USER}, {false, true, false, SYSTEM},
+              {true, true, false, USER},   {false, true, true, SYSTEM}};
+  setDisplays(":9", nullptr);
+  for (const Row &row : rows) {
+    const std::string home[] = {"", support::makeTempDir(), support::makeTempDir()};
+    setEnv("XDG_DATA_HOME", home[USER]);
+    // A relative folder in the list is looked past, a trailing slash dropped.
+    setEnv("XDG_DATA_DIRS", "share:" + home[SYSTEM] + "/");
+    for (int where : {USER, SYSTEM}) {
+      if (!(where == USER ? row.user : row.system)) continue;
+      std::filesystem::create_directories(home[where] + icon.substr(0, icon.rfind('/')));
+      ASSERT_TRUE(support::writeFile(home[where] + icon, "PNG"));
+    }
+    if (row.userFolder) std::filesystem::create_directories(home[USER] + icon);
+    newBin();
+    install("zenity");
+    ASSERT_TRUE(showDialog("text", "title", 0x40));
+    std::vector<Call> seen = calls();
+    ASSERT_EQ(seen.size(), 1u);
+    Args expected{"--info", "--no-markup", "--title=title", "--text=text"};
+    if (row.shown != NONE) expected.insert(expected.begin() + 2, "--window-icon=" + home[row.shown] + icon);
+    EXPECT_EQ(seen[0].args, expected) << row.user << row.system << row.userFolder;
   }
 }
 

@@ -26,15 +26,21 @@ packaged_entry() {
 
 if [ "$mode" == package ]; then
   version=$4 tags=$5
+  icons=$(cd "$source/resources" && find hicolor -type f | sort)
   expect "files" "./usr/bin/zarnolaunch
 ./usr/share/applications/zarnolaunch.desktop
-./usr/share/doc/zarnolaunch/README.md
+./usr/share/doc/zarnolaunch/README.md.gz
 ./usr/share/doc/zarnolaunch/changelog.gz
 ./usr/share/doc/zarnolaunch/copyright
-./usr/share/icons/hicolor/32x32/apps/zarnolaunch.png
+$(echo "$icons" | sed 's|^|./usr/share/icons/|')
 ./usr/share/lintian/overrides/zarnolaunch
 ./usr/share/mime/packages/zarnolaunch.xml" \
     "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)"
+  # Debian's policy (10.9): root owns everything; folders and the program
+  # are 0755, every other file 0644.
+  expect "modes and owners" "" "$(dpkg-deb -c "$deb" | awk '
+    { want = $1 ~ /^d/ ? "drwxr-xr-x" : $6 == "./usr/bin/zarnolaunch" ? "-rwxr-xr-x" : "-rw-r--r--" }
+    $1 != want || $2 != "root/root" { print $6, $1, $2 }')"
   field() { dpkg-deb -f "$deb" "$1"; }
   expect "Package" zarnolaunch "$(field Package)"
   expect "Version" "$version" "$(field Version)"
@@ -50,8 +56,13 @@ if [ "$mode" == package ]; then
   expect "desktop entry" "$(packaged_entry)" "$(cat "$share/applications/zarnolaunch.desktop")"
   cmp -s "$source/resources/zarnolaunch-mime.xml" "$share/mime/packages/zarnolaunch.xml" ||
     fail "the MIME package is not resources/zarnolaunch-mime.xml"
-  cmp -s "$source/resources/zarnolaunch.png" "$share/icons/hicolor/32x32/apps/zarnolaunch.png" ||
-    fail "the icon is not resources/zarnolaunch.png"
+  for icon in $icons; do
+    cmp -s "$source/resources/$icon" "$share/icons/$icon" || fail "the icon is not resources/$icon"
+  done
+  # Compressed by gzip -n: no name or time in the header, the same bytes
+  # from the same text.
+  gzip -9nc "$source/README.md" | cmp -s - "$share/doc/zarnolaunch/README.md.gz" ||
+    fail "README.md.gz is not README.md compressed by gzip -9n"
   out=$(desktop-file-validate "$share/applications/zarnolaunch.desktop" 2>&1) ||
     fail "desktop-file-validate: $out"
   expect "desktop-file-validate" "" "$out"

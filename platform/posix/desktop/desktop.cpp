@@ -4,7 +4,8 @@
 //
 //   $XDG_DATA_HOME/mime/packages/zarnolaunch.xml   application/zarnolaunch, *.zarnok
 //   $XDG_DATA_HOME/applications/zarnolaunch.desktop   the desktop entry
-//   $XDG_DATA_HOME/icons/hicolor/32x32/apps/zarnolaunch.png
+//   $XDG_DATA_HOME/icons/hicolor/<n>x<n>/apps/zarnolaunch.png   16 to 256
+//   $XDG_DATA_HOME/icons/hicolor/scalable/apps/zarnolaunch.svg
 //   $XDG_DATA_HOME/zarnolaunch/zarnolaunch   a symlink to the launcher, only
 //                                            when its own path needs quoting
 //   $XDG_CONFIG_HOME/mimeapps.list   [Default Applications] for both types
@@ -55,9 +56,14 @@ const char mimePackageText[] =
 #include "generated/zarnolaunch-mime.xml.inc"
     ;
 
+// Where icons go under a data folder: the theme every icon theme inherits.
+const char iconThemeFolder[] = "icons/hicolor";
+// The one a window shows, in the size that window lists use.
+const char windowIcon[] = "48x48/apps/zarnolaunch.png";
+
 struct Places {
-  std::string configHome, mimeDir, mimePackage, applicationsDir, desktopEntry, icon, linkDir, link,
-      mimeapps;
+  std::string configHome, mimeDir, mimePackage, applicationsDir, desktopEntry, iconTheme, linkDir,
+      link, mimeapps;
 };
 
 // Hands a failed step to the launcher, which keeps the first of a run.
@@ -86,7 +92,7 @@ bool findPlaces(Places &p, PlatFailure failed) {
   p.mimePackage = p.mimeDir + "/packages/zarnolaunch.xml";
   p.applicationsDir = data + "/applications";
   p.desktopEntry = p.applicationsDir + "/" + desktopFileId;
-  p.icon = data + "/icons/hicolor/32x32/apps/zarnolaunch.png";
+  p.iconTheme = data + "/" + iconThemeFolder;
   p.linkDir = data + "/zarnolaunch";
   p.link = p.linkDir + "/zarnolaunch";
   p.mimeapps = p.configHome + "/mimeapps.list";
@@ -228,7 +234,11 @@ void platDesktopInstall(const char *self, PlatNote note, PlatFailure failed) {
   fail(failed, error, p.mimePackage);
   if (error == PLAT_OK) runTool("update-mime-database", p.mimeDir, note);
 
-  fail(failed, writeFileAtomically(p.icon, desktopIconPng, desktopIconPngSize), p.icon);
+  for (size_t i = 0; i < desktopIconFileCount; i++) {
+    const DesktopIconFile &icon = desktopIconFiles[i];
+    std::string path = p.iconTheme + "/" + icon.path;
+    fail(failed, writeFileAtomically(path, icon.bytes, icon.size), path);
+  }
 
   std::string program = self;
   if (!desktopPlainPath(self)) {
@@ -279,7 +289,10 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed) {
   fail(failed, removeFile(p.desktopEntry, &removed), p.desktopEntry);
   if (removed) runTool("update-desktop-database", p.applicationsDir, note);
   fail(failed, removeLink(p, self), p.link);
-  fail(failed, removeFile(p.icon), p.icon);
+  for (size_t i = 0; i < desktopIconFileCount; i++) {
+    std::string path = p.iconTheme + "/" + desktopIconFiles[i].path;
+    fail(failed, removeFile(path), path);
+  }
   removed = false;
   fail(failed, removeFile(p.mimePackage, &removed), p.mimePackage);
   if (removed) runTool("update-mime-database", p.mimeDir, note);
@@ -288,4 +301,24 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed) {
        }), p.mimeapps);
 
   unlockDirectory(lock);
+}
+
+std::string desktopInstalledIcon() {
+  // The base directory rules: XDG_DATA_HOME first, then XDG_DATA_DIRS or its
+  // default; a relative folder in either is ignored.
+  std::string folders;
+  xdgBaseDirectory("XDG_DATA_HOME", "/.local/share", folders);
+  const char *dirs = getenv("XDG_DATA_DIRS");
+  folders += std::string(":") + (dirs && dirs[0] ? dirs : "/usr/local/share:/usr/share");
+  for (size_t start = 0, end; start < folders.size(); start = end + 1) {
+    end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    std::string folder = folders.substr(start, end - start);
+    if (folder.empty() || folder[0] != '/') continue;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    std::string icon = folder + "/" + iconThemeFolder + "/" + windowIcon;
+    struct stat st;
+    if (stat(icon.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return icon;
+  }
+  return "";
 }

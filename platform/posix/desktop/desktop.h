@@ -14,9 +14,23 @@
 extern const char desktopFileId[];                  // "zarnolaunch.desktop"
 std::vector<std::string> desktopTypes();  // file type, then URL scheme
 
-// The icon, 32x32 PNG: resources/zarnolaunch.png, compiled in by the build.
-extern const unsigned char desktopIconPng[];
-extern const size_t desktopIconPngSize;
+// The icon in every size, compiled in by the build from resources/hicolor
+// (drawn by resources/make-icon.py): each file's path in an icon theme
+// ("48x48/apps/zarnolaunch.png", "scalable/apps/zarnolaunch.svg") and its
+// bytes.  "-install" writes them all into the user's hicolor theme.
+struct DesktopIconFile {
+  const char *path;
+  const unsigned char *bytes;
+  size_t size;
+};
+extern const DesktopIconFile desktopIconFiles[];
+extern const size_t desktopIconFileCount;
+
+// The icon for a window of ours (desktop.cpp): the 48-pixel PNG that
+// "-install" wrote under $XDG_DATA_HOME, or else the one that the package
+// installed under a folder of $XDG_DATA_DIRS; the first that is a file.
+// Empty when there is none.
+std::string desktopInstalledIcon();
 
 // True when a path can stand in an Exec line as it is: nothing a desktop
 // entry must quote or escape, and nothing a shell would split or expand, so

@@ -17,6 +17,7 @@
 
 #include "platform/posix/common/process.h"
 #include "platform/posix/common/utf8.h"
+#include "platform/posix/desktop/desktop.h"
 
 namespace {
 
@@ -31,10 +32,16 @@ std::string zenityText(const char *s) { return repairUtf8(s, strlen(s)); }
 // "--name=value" keeps a value that begins with '-' from being read as an
 // option.  --no-markup shows the text as it is: as Pango markup a '<' or '&'
 // from a link file would change or blank the message, and only markup goes
-// through zenity's backslash escapes.
+// through zenity's backslash escapes.  --window-icon takes a file, not an
+// icon name (it is loaded as an image, and only zenity's own "error", "info"
+// and the like are names), and GLib hands it over as a file name, unconverted;
+// without an installed icon there is none to give, and zenity shows its own.
 Arguments zenityArguments(const char *text, const char *title, bool error) {
-  return {"zenity", error ? "--error" : "--info", "--no-markup", "--title=" + zenityText(title),
-          "--text=" + zenityText(text)};
+  Arguments args{"zenity", error ? "--error" : "--info", "--no-markup"};
+  std::string icon = desktopInstalledIcon();
+  if (!icon.empty()) args.push_back("--window-icon=" + icon);
+  args.insert(args.end(), {"--title=" + zenityText(title), "--text=" + zenityText(text)});
+  return args;
 }
 
 // kdialog reads "\n" in a message as a line break and "\\" as one backslash,
