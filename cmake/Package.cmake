@@ -52,8 +52,9 @@ endif()
 # as dialogs.
 #
 # lintian (Debian 12's, 2.116.3, even with --pedantic) reports no error.
-# statically-linked-binary, an error for a usual package, is overridden in
-# the package (/usr/share/lintian/overrides/zarnolaunch) with its reason:
+# statically-linked-binary and embedded-library (libyaml, which reads the
+# game managers' records), errors for a usual package, are overridden in
+# the package (/usr/share/lintian/overrides/zarnolaunch) with their reason:
 # the launcher is static on purpose.  The one warning that stays, which the
 # tests let pass and no other:
 #   no-manual-page [usr/bin/zarnolaunch]
@@ -80,8 +81,10 @@ configure_file(resources/zarnolaunch.desktop.in ${ZARNO_DEB_FILES}/zarnolaunch.d
 # The one exception to Debian's rules, with its reason, where lintian shows it.
 file(CONFIGURE OUTPUT ${ZARNO_DEB_FILES}/lintian-overrides CONTENT
 "# Linked statically on purpose: loading shared libraries costs more than a
-# whole launch, and the package needs no other package.
+# whole launch, and the package needs no other package.  So libyaml, which
+# reads the game managers' records, is linked in too.
 zarnolaunch: statically-linked-binary [usr/bin/zarnolaunch]
+zarnolaunch: embedded-library libyaml [usr/bin/zarnolaunch]
 " @ONLY)
 # Debian's changelog, which every package carries; a release adds its entry
 # on top.

@@ -33,6 +33,7 @@ TEST(RegFile, ReadsWhatExportsHold) {
       "REGEDIT4\r\n"
       "\r\n"
       "; a comment\r\n"
+      "  ; an indented one, ending in a folder: C:\\Games\\\r\n"
       "[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\r\n"
       "@=\"\\\"C:\\\\Games\\\\zarnok.exe\\\" \\\"%1\\\"\"\r\n"
       "\r\n"

@@ -432,8 +432,11 @@ bool regParse(const char *data, size_t length, RegFile &out, RegParseError *erro
       line.append(from, (size_t)(stop - from));
       p = nl ? nl + 1 : end;
       ++number;
-      // Only value lines go on; "[...]" and comments end where they end.
-      bool continued = !line.empty() && line.back() == '\\' && line[0] != '[' && line[0] != ';';
+      // Only value lines go on; "[...]" and comments end where they end,
+      // indented or not.
+      size_t first = line.find_first_not_of(" \t");
+      bool continued = first != std::string::npos && line.back() == '\\' && line[first] != '[' &&
+                       line[first] != ';';
       if (!continued || p >= end) break;
       line.pop_back();
     }
