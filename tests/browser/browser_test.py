@@ -4,9 +4,10 @@
 nginx and Apache serve a page configured with the README's lines in each
 place the README names.  Headless Chromium (chromedriver) and Firefox ESR
 (its Marionette port: Debian has no geckodriver) click its links, which go
-through the desktop (xdg-open or GIO) to the launcher and the stand-in game,
-whose record says what it was given.  All in a private HOME; every server,
-browser and driver binds 127.0.0.1 and is ended by its own id.
+through the desktop (xdg-open or GIO) to the launcher and the stand-in game.
+The game's record says what it was given, and a recorder in the launcher's
+place says what the desktop handed the launcher.  All in a private HOME;
+every server, browser and driver binds 127.0.0.1 and is ended by its own id.
 """
 import html
 import json
@@ -22,19 +23,24 @@ import time
 import urllib.error
 import urllib.request
 
-LAUNCHER, GAME = sys.argv[1], sys.argv[2]
+BUILT_LAUNCHER, GAME = sys.argv[1], sys.argv[2]
 ZARNOK_TYPE = "application/zarnolaunch"
 # The two lines of the README, to copy.
 NGINX_LINE = "types { application/zarnolaunch zarnok; }"
 APACHE_LINE = "AddType application/zarnolaunch .zarnok"
 
-# id on the page, href, what the game must be given.  The crafted link puts
-# a quote and blanks after a "/" so that browsers hand it over rather than
-# refuse it; its port is not 1, which Firefox refuses as a banned port.
+# id on the page, href, what the desktop must hand the launcher (one
+# argument), what the game must be given.  The crafted link puts a quote and
+# blanks after a "/" so that browsers hand it over rather than refuse it; its
+# port is not 1, which Firefox refuses as a banned port.  Both browsers
+# percent-encode the quote and the blanks, and the desktop hands the link
+# over as one argument, so the option in it stays part of the link.
 LINKS = [
-    ("server", "zarnolaunch://alpha.beta.gamma:7777", ["alpha.beta.gamma:7777"]),
-    ("file", "server.zarnok", ["delta.epsilon.zeta:1234"]),
-    ("crafted", 'zarnolaunch://a.b.c:7777/" -logfile "{smuggled}', ["a.b.c:7777"]),
+    ("server", "zarnolaunch://alpha.beta.gamma:7777", "zarnolaunch://alpha.beta.gamma:7777",
+     ["alpha.beta.gamma:7777"]),
+    ("file", "server.zarnok", "{downloads}/server.zarnok", ["delta.epsilon.zeta:1234"]),
+    ("crafted", 'zarnolaunch://a.b.c:7777/" -logfile "{smuggled}',
+     "zarnolaunch://a.b.c:7777/%22%20-logfile%20%22{smuggled}", ["a.b.c:7777"]),
 ]
 LINK_FILE = "[ZarnoLaunch]\nServer=delta.epsilon.zeta:1234\n"
 
@@ -100,8 +106,8 @@ def end_all():
         p.wait(5)
 
 
-def game_record(record):
-    """The game's arguments, or None when it was not started."""
+def read_record(record):
+    """The arguments written to a record, or None when none was written."""
     try:
         data = open(record, "rb").read().decode()
     except FileNotFoundError:
@@ -114,14 +120,14 @@ def game_record(record):
     return args
 
 
-def follow(browser, link, record, seconds):
-    """Clicks the link; returns the game's record and the time it took to come."""
-    if os.path.exists(record):
-        os.remove(record)
+def follow(browser, link, desktop, seconds):
+    """Clicks the link; returns what the launcher and the game were given,
+    and the time the game's record took to come."""
+    desktop.clear()
     t = time.monotonic()
     browser.click(link)
-    wait_for(lambda: os.path.exists(record), seconds)
-    return game_record(record), time.monotonic() - t
+    wait_for(lambda: os.path.exists(desktop.game_record), seconds)
+    return desktop.handed(), read_record(desktop.game_record), time.monotonic() - t
 
 
 def content_type(url):
@@ -135,6 +141,15 @@ def content_type(url):
 def write(path, text):
     with open(path, "w") as f:
         f.write(text)
+
+
+def read_text(path):
+    """The file's text; empty when there is no such file."""
+    try:
+        with open(path) as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
 
 
 def nginx_config(work, sites):
@@ -339,9 +354,83 @@ class Firefox:
         self.process.wait(30)
 
 
-def run_launcher(option):
-    return subprocess.run([LAUNCHER, "-quiet", option], stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=60).returncode
+# Writes its arguments down as the game does (length in bytes, colon,
+# bytes, line end; renamed into place whole) and runs PROGRAM, if any, with
+# them.
+RECORDER = """#!/bin/sh
+export LC_ALL=C
+for arg; do printf '%s:%s\\n' "${{#arg}}" "$arg"; done > '{record}.part' && mv '{record}.part' '{record}'
+{run}
+"""
+
+
+def write_recorder(path, record, program=None):
+    write(path, RECORDER.format(record=record, run=f"exec '{program}' \"$@\"" if program else ""))
+    os.chmod(path, 0o755)
+
+
+class Desktop:
+    """The launcher as the desktop knows it, in the private HOME.  The
+    registered program is a copy of the launcher; once registered, a
+    recorder takes its place, so that what the desktop hands over is seen
+    before the launcher sees it."""
+
+    def __init__(self, top, home):
+        self.bin = top + "/bin"
+        os.makedirs(self.bin)
+        self.launcher = self.bin + "/zarnolaunch"
+        self.copy = self.launcher + ".copy"
+        shutil.copy(BUILT_LAUNCHER, self.launcher)
+        self.log = top + "/launcher.log"
+        self.launcher_record = top + "/launcher-record"
+        self.game_record = os.environ["ZARNOK_RECORD"]
+        self.entry = home + "/share/applications/zarnolaunch.desktop"
+        self.mime = home + "/share/mime"
+
+    def run(self, *options):
+        if os.path.exists(self.copy):
+            os.replace(self.copy, self.launcher)
+        return subprocess.run([self.launcher, "-quiet", "-logfile", self.log, *options],
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60).returncode
+
+    def install(self, what):
+        """Runs -install and checks what it wrote; then the recorder goes in."""
+        logged = read_text(self.log)
+        # The status is 1 by design, on success as on failure: what counts
+        # is what was written.
+        check(self.run("-install") == 1, f"{what}: -install ends with status 1")
+        logged = read_text(self.log)[len(logged):].splitlines()
+        check("Alert text:  ZarnoLaunch installed successfully!" in logged,
+              f"{what}: -install logs its success")
+        exec_lines = [line for line in read_text(self.entry).splitlines() if line.startswith("Exec=")]
+        check(exec_lines == [f"Exec={self.launcher} %u"], f"{what}: the desktop entry runs the launcher "
+              f"with one argument ({exec_lines})")
+        check(":application/zarnolaunch:*.zarnok\n" in read_text(self.mime + "/globs2"),
+              f"{what}: the MIME database maps *.zarnok")
+        for mime_type in (ZARNOK_TYPE, "x-scheme-handler/zarnolaunch"):
+            default = default_application(mime_type)
+            check(default == "zarnolaunch.desktop", f"{what}: GIO's default for {mime_type} is {default}")
+        os.replace(self.launcher, self.copy)
+        write_recorder(self.launcher, self.launcher_record, self.copy)
+
+    def uninstall(self):
+        return self.run("-uninstall") == 0 and not os.path.exists(self.entry)
+
+    def clear(self):
+        for record in (self.launcher_record, self.game_record):
+            if os.path.exists(record):
+                os.remove(record)
+
+    def handed(self):
+        return read_record(self.launcher_record)
+
+
+def default_application(mime_type):
+    """The desktop entry that GIO (and so Firefox and the portal) opens the
+    type with, as `gio mime` tells it."""
+    out = subprocess.run(["gio", "mime", mime_type], capture_output=True, text=True, timeout=30).stdout
+    first = out.splitlines()[0] if out else ""
+    return first.rsplit(": ", 1)[1] if first.startswith("Default application") else None
 
 
 def main():
@@ -351,7 +440,6 @@ def main():
     home = top + "/home"
     record = top + "/game-record"
     smuggled = top + "/smuggled.log"
-    entry = home + "/share/applications/zarnolaunch.desktop"
     # The browser hands these down through the desktop to the launcher and
     # the game.  xdg-open needs a named display and a desktop it does not
     # know to use its generic method; a link nobody takes would go to
@@ -363,9 +451,10 @@ def main():
     write(home + "/registry.reg", 'REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\n'
           '@="\\"%s\\" \\"%%1\\""\n' % GAME)
     anchors = "".join(f'<p><a id="{link}" href="{html.escape(href.format(smuggled=smuggled))}">{link}</a></p>\n'
-                      for link, href, _ in LINKS)
+                      for link, href, _, _ in LINKS)
     page = f"<!doctype html>\n<html><head><title>Zarnok servers</title></head><body>\n{anchors}</body></html>\n"
 
+    desktop = Desktop(top, home)
     try:
         origins = start_servers(top, page)
         for server, place, page_type, typed in SITES:
@@ -375,27 +464,28 @@ def main():
                   f"{server}, {place}: link file is {'' if typed else 'not '}{ZARNOK_TYPE}")
 
         for browser_class in (Chromium, Firefox):
-            # "-install" ends with status 1 by design; before Firefox it
-            # follows Chromium's "-uninstall".
-            check(run_launcher("-install") == 1 and os.path.exists(entry), "-install")
             name = browser_class.__name__
+            # Before Firefox it follows Chromium's "-uninstall".
+            desktop.install(name)
             downloads = f"{top}/downloads-{name}"
             os.makedirs(downloads)
             browser = browser_class(top, origins[browser_class.server], downloads)
             try:
-                for link, _, expected in LINKS:
-                    got, took = follow(browser, link, record, 20)
+                for link, _, handed, expected in LINKS:
+                    handed = [handed.format(downloads=downloads, smuggled=smuggled)]
+                    got_handed, got, took = follow(browser, link, desktop, 20)
+                    check(got_handed == handed, f"{name}, {link} link: launcher given {got_handed}")
                     check(got == expected, f"{name}, {link} link: game given {got} ({took:.2f} s)")
-                check(not os.path.exists(smuggled), f"{name}: no log at the smuggled path")
 
                 # Without the registration the same click starts nothing.  A
                 # desktop entry left behind would still be found: GIO falls
                 # back to any entry that declares the type.
-                check(run_launcher("-uninstall") == 0 and not os.path.exists(entry), "-uninstall")
+                check(desktop.uninstall(), f"{name}: -uninstall")
                 # Nothing to wait for but time: ten times the slowest
                 # hand-over above.
-                got, _ = follow(browser, "server", record, 3)
-                check(got is None, f"{name}, server link after -uninstall: nothing started")
+                got_handed, got, _ = follow(browser, "server", desktop, 3)
+                check(got_handed is None and got is None,
+                      f"{name}, server link after -uninstall: nothing started")
             finally:
                 browser.close()
     finally:
