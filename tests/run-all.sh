@@ -45,8 +45,11 @@ have lintian || packages+=(lintian)
 # Releases: signed with a throwaway certificate, and checked.
 have osslsigncode || packages+=(osslsigncode)
 have openssl || packages+=(openssl)
-# The browser group: two browsers, a driver for one, two web servers.
-for pkg in chromium chromium-driver python3-selenium firefox-esr nginx-light apache2; do
+# The browser group: two browsers, a driver for one, two web servers; and the
+# desktop portal that sandboxed browsers call, a sandbox to call it from, the
+# session bus it runs on, and the Python bindings that make the call.
+for pkg in chromium chromium-driver python3-selenium firefox-esr nginx-light apache2 \
+           xdg-desktop-portal xdg-desktop-portal-gtk bubblewrap dbus-daemon python3-gi; do
   have_pkg "$pkg" || packages+=("$pkg")
 done
 # A locale whose day and month names are not English, for the log header.
