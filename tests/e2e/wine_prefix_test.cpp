@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "e2e/fixture.h"
+#include "support/game_managers.h"
 
 namespace fs = std::filesystem;
 
@@ -254,6 +256,230 @@ TEST_F(WinePrefix, StartsTheGameInThePrefixItWasFoundIn) {
     std::string prefixSeen = c.byHand ? "<unset>" : own;
     EXPECT_EQ(support::readFile(wineRecord), prefixSeen + "\n" + path + "\na.b.c:1\n") << c.what;
   }
+}
+
+// A private home for the game managers' records, with stand-ins for the
+// programs the managers start games with: each records its name, its
+// arguments and the variables the managers set.
+class GameManagers : public WinePrefix {
+ protected:
+  std::string home, bin, standIn;
+  void SetUp() override {
+    WinePrefix::SetUp();
+    home = support::makeTempDir();
+    bin = support::makeTempDir();
+    standIn = bin + "/record";
+    setEnv("HOME", home);
+    setEnv("XDG_DATA_HOME", home + "/.local/share");
+    setEnv("XDG_CONFIG_HOME", home + "/.config");
+    setEnv("PATH", bin + ":" + std::string(getenv("PATH") ? getenv("PATH") : "/usr/bin"));
+    for (const char *name : {"steam", "flatpak", "snap", "bottles-cli", "wine"}) program(bin + "/" + name);
+  }
+  void program(const std::string &path) {
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(support::writeFile(
+        path, "#!/bin/sh\n{ basename \"$0\"; printf '%s\\n' \"$@\"; for v in WINEPREFIX "
+              "STEAM_COMPAT_DATA_PATH STEAM_COMPAT_CLIENT_INSTALL_PATH; do eval \"echo $v=\\${$v-}\"; "
+              "done; } > \"" + standIn + ".tmp\"\nmv \"" + standIn + ".tmp\" \"" + standIn + "\"\n"));
+    ASSERT_TRUE(support::makeExecutable(path));
+  }
+  // The game, as its installer registers it, in a prefix: its Linux path.
+  std::string installIn(const std::string &pfx, const std::string &time = "") {
+    std::string game = pfx + "/drive_c/Games/Zarnok/zarnok.exe";
+    fs::create_directories(fs::path(game).parent_path());
+    fs::copy_file(ZARNO_WINE_GAME, game, fs::copy_options::overwrite_existing);
+    std::string registry = support::readFile(pfx + "/system.reg") +
+                           "\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command] 1712345678\n"
+                           "@=\"\\\"C:\\\\Games\\\\Zarnok\\\\zarnok.exe\\\" \\\"%1\\\"\"\n";
+    EXPECT_TRUE(support::writeFile(pfx + "/system.reg", registry));
+    if (!time.empty()) support::run({"/usr/bin/touch", "-d", time, pfx + "/system.reg"});
+    return fs::canonical(game).string();
+  }
+};
+
+TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
+  // Each layout as its manager writes it; the prefix it makes; what the
+  // link opened through xdg-open ran ("$GAME" for the game's Linux path),
+  // or why nothing can.
+  const std::string share = "/.local/share", flatSteam = "/.var/app/com.valvesoftware.Steam";
+  struct Row {
+    std::string what;
+    std::function<std::string(const std::string &)> lay;
+    std::vector<std::string> ran;
+    std::string refusal;
+  } rows[] = {
+      {"Steam",
+       [&](const std::string &h) {
+         support::makeSteamRoot(h + share + "/Steam", {h + share + "/Steam", h + "/Games/Library"});
+         support::makeSteamApp(h + "/Games/Library", "1240", true);
+         return h + "/Games/Library/steamapps/compatdata/1240/pfx";
+       },
+       {"steam", "-applaunch", "1240", "a.b.c:1", "WINEPREFIX=", "STEAM_COMPAT_DATA_PATH=",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH="}},
+      {"Flatpak Steam",
+       [&](const std::string &h) {
+         support::makeSteamRoot(h + flatSteam + "/.local/share/Steam", {"/home/me/.local/share/Steam"});
+         support::makeSteamApp(h + flatSteam + "/.local/share/Steam", "1240", true);
+         return h + flatSteam + "/.local/share/Steam/steamapps/compatdata/1240/pfx";
+       },
+       {"flatpak", "run", "com.valvesoftware.Steam", "-applaunch", "1240", "a.b.c:1", "WINEPREFIX=",
+        "STEAM_COMPAT_DATA_PATH=", "STEAM_COMPAT_CLIENT_INSTALL_PATH="}},
+      {"a Steam shortcut",
+       [&](const std::string &h) {
+         support::makeSteamRoot(h + share + "/Steam", {h + share + "/Steam"});
+         support::makeSteamApp(h + share + "/Steam", "2976543210", false);
+         return h + share + "/Steam/steamapps/compatdata/2976543210/pfx";
+       },
+       {}, "Steam cannot pass an address to this game: it is a shortcut to a program that Steam did not install."},
+      {"Heroic, Proton",
+       [&](const std::string &h) {
+         support::makeSteamRoot(h + share + "/Steam", {h + share + "/Steam"});
+         support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Zarnok", h + "/Games/Heroic/Prefixes/Zarnok",
+                                 h + "/proton/proton", "proton");
+         return h + "/Games/Heroic/Prefixes/Zarnok/pfx";
+       },
+       {"proton", "run", "$GAME", "a.b.c:1", "WINEPREFIX=",
+        "STEAM_COMPAT_DATA_PATH=$HOME/Games/Heroic/Prefixes/Zarnok",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=$HOME" + share + "/Steam"}},
+      {"Heroic, Wine",
+       [&](const std::string &h) {
+         support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Zarnok", "~/Games/Heroic/Zarnok",
+                                 h + "/wine-ge/bin/wine", "wine");
+         return h + "/Games/Heroic/Zarnok";
+       },
+       {"wine", "$GAME", "a.b.c:1", "WINEPREFIX=$HOME/Games/Heroic/Zarnok", "STEAM_COMPAT_DATA_PATH=",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH="}},
+      {"Lutris",
+       [&](const std::string &h) {
+         support::makeLutrisGame(h, h + share + "/lutris/games", "zarnok", h + "/Games/zarnok", "lutris-7.2");
+         return h + "/Games/zarnok";
+       },
+       {"wine", "$GAME", "a.b.c:1", "WINEPREFIX=$HOME/Games/zarnok", "STEAM_COMPAT_DATA_PATH=",
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH="}},
+      {"Lutris, Proton",
+       [&](const std::string &h) {
+         support::makeLutrisGame(h, h + share + "/lutris/games", "zarnok", h + "/Games/zarnok", "GE-Proton8-25");
+         return h + "/Games/zarnok";
+       },
+       {}, "Lutris starts this game with Proton (GE-Proton8-25) through its own helper, which cannot pass an address to the game."},
+      {"Bottles, Flatpak",
+       [&](const std::string &h) {
+         return support::makeBottle(h + "/.var/app/com.usebottles.bottles/data/bottles/bottles", "Zarnok Games", "");
+       },
+       {"flatpak", "run", "--command=bottles-cli", "com.usebottles.bottles", "run", "-b", "Zarnok Games", "-e",
+        "$GAME", "--", "a.b.c:1", "WINEPREFIX=", "STEAM_COMPAT_DATA_PATH=", "STEAM_COMPAT_CLIENT_INSTALL_PATH="}},
+  };
+  setEnv("XDG_CURRENT_DESKTOP", "X-Generic");
+  setEnv("DISPLAY", ":0");
+  for (Row &row : rows) {
+    support::resetRegistry();
+    fs::remove_all(home);
+    fs::create_directories(home);
+    std::string game = installIn(row.lay(home));
+    program(home + "/proton/proton");
+    program(home + "/wine-ge/bin/wine");
+    program(home + share + "/lutris/runners/wine/lutris-7.2/bin/wine");
+    support::RunResult r = launch({"-install"});
+    if (!row.refusal.empty()) {
+      EXPECT_EQ(r.status, 1) << row.what;
+      expectLog({"Alert text:  " + row.refusal}, row.what);
+      continue;
+    }
+    expectLog({"Alert text:  ZarnoLaunch installed successfully!"}, row.what);
+    ::remove(standIn.c_str());
+    r = support::run({"/bin/sh", "-c", "exec xdg-open \"$1\"", "sh", "zarnolaunch://a.b.c:1/"});
+    EXPECT_EQ(r.status, 0) << row.what << r.errorOutput;
+    ASSERT_TRUE(support::waitForFile(standIn, 20000)) << row.what;
+    std::string expected;
+    for (std::string line : row.ran) {
+      for (auto [code, value] : {std::pair<std::string, std::string>{"$GAME", game}, {"$HOME", home}})
+        if (line.find(code) != std::string::npos) line.replace(line.find(code), code.size(), value);
+      expected += line + "\n";
+    }
+    EXPECT_EQ(support::readFile(standIn), expected) << row.what;
+  }
+}
+
+TEST_F(GameManagers, ChoosesAPrefixAndRemembersIt) {
+  // Where the game is, with the time each prefix's registry changed; the
+  // prefix chosen, by the manager that keeps it.
+  const std::string games = home + "/.local/share/lutris/games";
+  auto heroic = [&](const char *time) {
+    support::makeHeroicGame(home, home + "/.config/heroic/GamesConfig", "Zarnok", home + "/Heroic",
+                            home + "/wine-ge/bin/wine", "wine");
+    installIn(home + "/Heroic", time);
+  };
+  auto lutris = [&](const char *time) {
+    support::makeLutrisGame(home, games, "zarnok", home + "/Lutris", "");
+    installIn(home + "/Lutris", time);
+  };
+  auto plain = [&](const char *time) {
+    support::makeWinePrefix(home + "/.wine");
+    installIn(home + "/.wine", time);
+  };
+  const struct {
+    std::string what;
+    std::function<void()> lay;
+    std::string wineprefix, chosen, manager;
+  } rows[] = {
+      {"a manager's prefix before a bare one", [&] { plain("2026-12-01"); heroic("2026-11-01"); }, "",
+       "/Heroic", "Heroic"},
+      {"the registry changed last", [&] { heroic("2026-11-01"); lutris("2026-12-01"); }, "", "/Lutris",
+       "Lutris"},
+      {"the order of the search", [&] { heroic("2026-11-01"); lutris("2026-11-01"); }, "", "/Heroic",
+       "Heroic"},
+      {"one that can start it", [&] {
+         plain("2026-11-01");
+         support::makeSteamRoot(home + "/.steam/steam", {home + "/.steam/steam"});
+         support::makeSteamApp(home + "/.steam/steam", "7", false);
+         installIn(home + "/.steam/steam/steamapps/compatdata/7/pfx", "2026-12-01");
+       }, "", "/.wine", "<none>"},
+      {"$WINEPREFIX outright", [&] { heroic("2026-12-01"); lutris("2026-11-01"); }, "/Lutris", "/Lutris",
+       "Lutris"},
+  };
+  for (const auto &row : rows) {
+    support::resetRegistry();
+    fs::remove_all(home);
+    fs::create_directories(home);
+    row.lay();
+    if (row.wineprefix.empty())
+      unsetEnv("WINEPREFIX");
+    else
+      setEnv("WINEPREFIX", home + row.wineprefix);
+    EXPECT_EQ(launch({"-install"}).status, 1) << row.what << logText();
+    EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Wine prefix of Zarnok"), home + row.chosen) << row.what;
+    EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Game manager of Zarnok"), row.manager) << row.what;
+    expectLog({"choosing the Wine prefix \"" + home + row.chosen + "\"" +
+               (row.manager == "<none>" ? "" : " (" + row.manager + ")")},
+              row.what);
+  }
+
+  // Remembered: a launch reads no record, not even a damaged one.
+  unsetEnv("WINEPREFIX");
+  ASSERT_TRUE(support::writeFile(games + "/zarnok-1712345678.yml", "game: [unclosed\n"));
+  ::remove(standIn.c_str());
+  EXPECT_EQ(launch({"zarnolaunch://a.b.c:1"}).status, 0) << logText();
+  EXPECT_EQ(logText().find("damaged"), std::string::npos) << logText();
+  ASSERT_TRUE(support::waitForFile(standIn, 20000));
+  EXPECT_EQ(support::readFile(standIn).substr(0, 5), "wine\n");
+  // -install looks again, and passes over the damaged record.
+  EXPECT_EQ(launch({"-install"}).status, 1);
+  EXPECT_NE(logText().find("damaged"), std::string::npos) << logText();
+}
+
+TEST_F(GameManagers, RealWineThroughALutrisRunner) {
+  // Lutris's runner folder with Debian's Wine in it, and the group's real
+  // prefix, where the real stand-in game records the address.
+  std::string data = home + "/.local/share/lutris";
+  fs::create_directories(data + "/runners/wine/debian-8/bin");
+  fs::create_symlink("/usr/bin/wine", data + "/runners/wine/debian-8/bin/wine");
+  support::makeLutrisGame(home, data + "/games", "zarnok", prefix, "debian-8");
+  EXPECT_EQ(launch({"-install"}).status, 1) << logText();
+  EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Game manager of Zarnok"), "Lutris");
+  EXPECT_EQ(launch({"zarnolaunch://real.wine.test:7777"}).status, 0) << logText();
+  expectLog({"starting Zarnok with \"WINEPREFIX=" + prefix + " " + data +
+             "/runners/wine/debian-8/bin/wine %e %a\""});
+  EXPECT_EQ(gameArguments(), std::vector<std::string>{"real.wine.test:7777"});
 }
 
 TEST_F(WinePrefix, NoWineToStartIt) {
