@@ -1,16 +1,17 @@
-// The search through the game managers' records that "-install" makes:
-// findManagedPrefixes over 50 Steam prefixes in three libraries and 20
-// games each of Heroic, Lutris and Bottles, then the game's open command
-// read from every prefix found, as the launcher reads it (the whole
-// system.reg, through wineRegistryString).  Against it, the same read of
-// one system.reg, in the same run.
+// The search for the game under Wine that "-install" makes, as the launcher
+// makes it (platFindWineGame): the game managers' records, with 50 Steam
+// prefixes in three libraries and 20 games each of Heroic, Lutris and
+// Bottles, then the game's open command read from every prefix found (its
+// user.reg and its system.reg, in one pass each).  Against it, the read of
+// the command from one system.reg, in the same run.
 //
-// Reading the registries cannot cost less than one read a prefix, and the
-// search itself should add little to that.  The verdicts: the whole against
-// one read, at most two reads a prefix found (each registry read once; the
-// same bytes read in a loop of their own stay warmer in the caches), and the
-// search alone against one read, at most one.  The exit status is 1 when a
-// ratio misses its target.
+// As on a player's machine, one prefix holds the game and the others hold
+// other games: a registry that does not name the game anywhere is only
+// scanned for the name, not read through.  The verdicts: the whole search
+// against one read, at most half a read a prefix found (reading every key
+// of every prefix costs more than one read a prefix, which is what the scan
+// spares); and the records alone against one read, at most one.  The exit
+// status is 1 when a ratio misses its target.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -19,6 +20,7 @@
 #include <map>
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/posix/common/file.h"
 #include "platform/posix/games/games.h"
 #include "platform/posix/wine/winereg.h"
@@ -30,7 +32,7 @@ static const char commandKey[] = "Software\\Classes\\Zarnok\\shell\\open\\comman
 
 // A system.reg of the size a fresh 64-bit prefix has (about 1.5 MB of
 // keys), with the game's open command among them.
-static std::string makeSystemReg(const std::string &path) {
+static std::string makeSystemReg(const std::string &path, bool withGame) {
   std::string text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
   for (int i = 0; i < 8000; ++i) {
     char key[400];
@@ -40,7 +42,7 @@ static std::string makeSystemReg(const std::string &path) {
              "\"ThreadingModel\"=\"Both\"\n",
              i);
     text += key;
-    if (i == 4000)
+    if (i == 4000 && withGame)
       text += "\n[Software\\\\Classes\\\\Zarnok\\\\shell\\\\open\\\\command] 1712345678\n"
               "@=\"\\\"C:\\\\Games\\\\Zarnok\\\\zarnok.exe\\\" \\\"%1\\\"\"\n";
   }
@@ -51,7 +53,7 @@ static std::string makeSystemReg(const std::string &path) {
   return path;
 }
 
-static std::string benchHome, systemReg;
+static std::string benchHome, systemReg, otherReg;
 
 static void layOut() {
   char dir[] = "/tmp/zarno-bench-XXXXXX";
@@ -70,12 +72,20 @@ static void layOut() {
                             "lutris-GE-Proton8-26-x86_64");
     support::makeBottle(h + "/.local/share/bottles/bottles", "Bottle " + n, "");
   }
-  // One registry, linked into every prefix: the same bytes read each time,
-  // as from the page cache, without writing 150 MB first.
-  systemReg = makeSystemReg(h + "/system.reg");
+  // Two registries, linked into the prefixes: the same bytes read each time,
+  // as from the page cache, without writing 150 MB first.  As on a player's
+  // machine, one prefix holds the game, and the others hold other games.
+  systemReg = makeSystemReg(h + "/system.reg", true);
+  otherReg = makeSystemReg(h + "/other.reg", false);
+  bool first = true;
   for (const ManagedPrefix &p : findManagedPrefixes(h, nullptr, nullptr)) {
+    if (!p.refusal.empty()) continue;
     fs::remove(p.prefix + "/system.reg");
-    fs::create_hard_link(systemReg, p.prefix + "/system.reg");
+    fs::create_hard_link(first ? systemReg : otherReg, p.prefix + "/system.reg");
+    first = false;
+    fs::create_directories(p.prefix + "/drive_c/Games/Zarnok");
+    FILE *game = fopen((p.prefix + "/drive_c/Games/Zarnok/zarnok.exe").c_str(), "wb");
+    if (game) fclose(game);
   }
 }
 
@@ -101,11 +111,14 @@ static void SearchOnly(benchmark::State &state) {
 BENCHMARK(SearchOnly)->Unit(benchmark::kMillisecond);
 
 static void SearchAndRead(benchmark::State &state) {
+  setenv("HOME", benchHome.c_str(), 1);
+  unsetenv("WINEPREFIX");
+  prefixesFound = findManagedPrefixes(benchHome, nullptr, nullptr).size();
   for (auto _ : state) {
-    std::vector<ManagedPrefix> prefixes = findManagedPrefixes(benchHome, nullptr, nullptr);
-    prefixesFound = prefixes.size();
-    for (const ManagedPrefix &p : prefixes)
-      if (!readCommand(p.prefix + "/system.reg")) state.SkipWithError("no command");
+    PlatWineGame game;
+    if (platFindWineGame("Zarnok\\shell\\open\\command", &game, nullptr) != PLAT_GAME_FOUND)
+      state.SkipWithError("the game was not found");
+    platFreeWineGame(&game);
   }
 }
 BENCHMARK(SearchAndRead)->Unit(benchmark::kMillisecond);
@@ -136,10 +149,10 @@ int main(int argc, char **argv) {
   fs::remove_all(benchHome);
   auto &t = reporter.seconds;
   if (!t.count("OneRegistry") || !t.count("SearchOnly") || !t.count("SearchAndRead")) return 1;
-  std::string both = "search over " + std::to_string(prefixesFound) +
-                     " prefixes and reading each one's system.reg / reading one system.reg";
-  bool met = verdict(both.c_str(), t["SearchAndRead"] / t["OneRegistry"], 2.0 * (double)prefixesFound,
-                     "two reads a prefix found");
+  std::string both = "the launcher's search over " + std::to_string(prefixesFound) +
+                     " prefixes / reading one system.reg";
+  bool met = verdict(both.c_str(), t["SearchAndRead"] / t["OneRegistry"], 0.5 * (double)prefixesFound,
+                     "half a read a prefix found");
   met = verdict("the search alone / reading one system.reg", t["SearchOnly"] / t["OneRegistry"], 1.0,
                 "less than one read") && met;
   return met ? 0 : 1;

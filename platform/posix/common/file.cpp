@@ -18,6 +18,7 @@ bool readRegularFile(const char *path, std::string &text) {
     errno = EINVAL;
     ok = false;
   }
+  if (ok) text.reserve(text.size() + (size_t)st.st_size);
   while (ok) {
     char chunk[65536];
     ssize_t n = read(fd, chunk, sizeof chunk);

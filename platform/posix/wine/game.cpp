@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -44,18 +45,24 @@ struct Registry {
 };
 
 // Reads one of the prefix's registry files.  A missing file is an empty
-// registry (a prefix Wine has not set up yet); one that cannot be read or is
-// damaged is noted and passed over.
-Registry readRegistry(const std::string &file, const std::vector<std::string> &keys, PlatNote note) {
+// registry (a prefix Wine has not set up yet); one that cannot be read is
+// noted and passed over.
+bool readText(const std::string &file, std::string &text, PlatNote note) {
+  if (readRegularFile(file.c_str(), text)) return true;
+  if (errno != ENOENT)
+    noteLine(note, "the Wine prefix's registry \"" + file + "\" cannot be read (error " +
+                       std::to_string(errorFromErrno(errno)) + "); skipping it");
+  text.clear();
+  return false;
+}
+
+// The values of keys in a registry file's text; a damaged file is noted and
+// passed over.
+Registry parse(const std::string &file, const std::string &text, const std::vector<std::string> &keys,
+               PlatNote note) {
   Registry registry;
   registry.values.assign(keys.size(), {});
-  std::string text;
-  if (!readRegularFile(file.c_str(), text)) {
-    if (errno != ENOENT)
-      noteLine(note, "the Wine prefix's registry \"" + file + "\" cannot be read (error " +
-                         std::to_string(errorFromErrno(errno)) + "); skipping it");
-    return registry;
-  }
+  if (text.empty()) return registry;
   int badLine = 0;
   if (wineRegistryValues(text, keys, registry.values, &badLine) == WINE_REGISTRY_DAMAGED) {
     noteLine(note, "the Wine prefix's registry \"" + file + "\" is damaged at line " +
@@ -65,6 +72,19 @@ Registry readRegistry(const std::string &file, const std::vector<std::string> &k
   }
   registry.read = true;
   return registry;
+}
+
+// Whether the text holds name in any letter case.  Most prefixes do not
+// hold the game: a registry without its name anywhere in it need not be
+// read through, which is most of the cost of a search over many prefixes.
+bool mentions(const std::string &text, const char *name) {
+  size_t length = strlen(name);
+  if (length == 0) return true;
+  const unsigned char first = (unsigned char)(name[0] | 0x20);
+  const char *p = text.data(), *end = p + text.size();
+  for (; p + length <= end; ++p)
+    if (((unsigned char)*p | 0x20) == first && strncasecmp(p, name, length) == 0) return true;
+  return false;
 }
 
 typedef std::vector<std::pair<std::string, std::string>> Variables;
@@ -135,16 +155,22 @@ bool existsInPrefix(const char *windowsPath, void *context) {
 
 int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std::string &program) {
   std::string classesKey = std::string("Software\\Classes\\") + key;
-  Registry system = readRegistry(prefix + "/system.reg",
-                                 {classesKey, "Software\\Microsoft\\Windows NT\\CurrentVersion",
-                                  "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
-                                  "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-                                  "Software\\Microsoft\\Windows\\CurrentVersion"},
-                                 note);
+  std::string systemFile = prefix + "/system.reg", userFile = prefix + "/user.reg";
+  std::string systemText, userText;
+  readText(systemFile, systemText, note);
+  readText(userFile, userText, note);
+  std::string name = classesKey.substr(0, classesKey.find('\\', strlen("Software\\Classes\\")));
+  name = name.substr(name.rfind('\\') + 1);
+  if (!mentions(systemText, name.c_str()) && !mentions(userText, name.c_str())) return PLAT_GAME_NO_COMMAND;
+  Registry system = parse(systemFile, systemText,
+                          {classesKey, "Software\\Microsoft\\Windows NT\\CurrentVersion",
+                           "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                           "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                           "Software\\Microsoft\\Windows\\CurrentVersion"},
+                          note);
   // A per-user installer's classes are in user.reg, which Wine does not
   // merge into HKEY_CLASSES_ROOT; Windows does, the user's first.
-  Registry user = readRegistry(prefix + "/user.reg", {classesKey, "Environment", "Volatile Environment"},
-                               note);
+  Registry user = parse(userFile, userText, {classesKey, "Environment", "Volatile Environment"}, note);
   const WineValue *command = wineFindValue(user.values[USER_COMMAND], nullptr);
   if (!command) command = wineFindValue(system.values[SYSTEM_COMMAND], nullptr);
   if (!command) return PLAT_GAME_NO_COMMAND;
