@@ -26,6 +26,7 @@ endif()
 #   /usr/bin/zarnolaunch
 #   /usr/share/applications/zarnolaunch.desktop   from resources/zarnolaunch.desktop.in
 #   /usr/share/mime/packages/zarnolaunch.xml       resources/zarnolaunch-mime.xml
+# (both with their translated names, as the build made them in generated/)
 #   /usr/share/icons/hicolor/   the icon: <n>x<n>/apps/zarnolaunch.png, 16 to
 #                               256, and scalable/apps/zarnolaunch.svg
 #   /usr/share/doc/zarnolaunch/   README.md.gz, copyright, changelog.gz
@@ -77,7 +78,8 @@ set(ZARNO_DEB_MAINTAINER "ZarnoLaunch developers <zarnolaunch@zarnok.net>" CACHE
 set(ZARNO_DEB_FILES ${CMAKE_BINARY_DIR}/deb)
 set(TRY_EXEC zarnolaunch)
 set(EXEC zarnolaunch)
-configure_file(resources/zarnolaunch.desktop.in ${ZARNO_DEB_FILES}/zarnolaunch.desktop @ONLY)
+configure_file(${CMAKE_BINARY_DIR}/generated/zarnolaunch.desktop.in ${ZARNO_DEB_FILES}/zarnolaunch.desktop
+               @ONLY)
 # The one exception to Debian's rules, with its reason, where lintian shows it.
 file(CONFIGURE OUTPUT ${ZARNO_DEB_FILES}/lintian-overrides CONTENT
 "# Linked statically on purpose: loading shared libraries costs more than a
@@ -104,7 +106,7 @@ install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comme
 install(FILES ${ZARNO_DEB_FILES}/lintian-overrides DESTINATION share/lintian/overrides
         RENAME zarnolaunch)
 install(FILES ${ZARNO_DEB_FILES}/zarnolaunch.desktop DESTINATION share/applications)
-install(FILES resources/zarnolaunch-mime.xml DESTINATION share/mime/packages
+install(FILES ${CMAKE_BINARY_DIR}/generated/zarnolaunch-mime.xml DESTINATION share/mime/packages
         RENAME zarnolaunch.xml)
 set(ZARNO_DEB_ICONS)
 foreach(ZARNO_ICON ${ZARNO_ICON_FILES})
@@ -162,7 +164,7 @@ add_custom_command(OUTPUT ${ZARNO_DEB}
   DEPENDS launcher ${ZARNO_DEB_FILES}/changelog.gz ${ZARNO_DEB_FILES}/README.md.gz
           ${ZARNO_DEB_FILES}/zarnolaunch.desktop ${ZARNO_DEB_FILES}/lintian-overrides
           ${CMAKE_SOURCE_DIR}/resources/copyright
-          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-mime.xml ${ZARNO_DEB_ICONS}
+          ${CMAKE_BINARY_DIR}/generated/zarnolaunch-mime.xml ${ZARNO_DEB_ICONS}
           ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making ${ZARNO_DEB}"
   VERBATIM)

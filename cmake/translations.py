@@ -1,7 +1,17 @@
 #!/usr/bin/env python3
 """The translations the launcher carries, from gettext's own files.
 
-    translations.py table POT OUT.cpp PO...    the C++ table of every text
+    translations.py extract OUT.pot FILE...     the texts of the desktop entry,
+                                                 the MIME package and the setup
+    translations.py table POT OUT.cpp PO... [--only DIR...] [--not DIR...]
+                                                 the C++ table of every text
+                                                 (of those sources only)
+    translations.py desktop IN OUT PO...        the desktop entry, with
+                                                 Name[xx], GenericName[xx]...
+    translations.py mime IN OUT PO...           the MIME package, with
+                                                 comment xml:lang="xx"
+    translations.py nsis NSI OUT.nsh PO...      the setup's LangStrings and
+                                                 Modern UI languages
 
 POT lists the English texts (msgid), in the order the tables keep; each PO
 file (resources/po/<code>.po) is one language's translations.  A text that a
@@ -10,6 +20,7 @@ the player reads it in English (the tests refuse such a file).  Only the
 standard library is used.
 """
 import os
+import re
 import sys
 
 
@@ -29,14 +40,16 @@ def unquote(text):
     return "".join(out)
 
 
-def read_po(path):
-    """The file's entries, in order: (msgctxt or None, msgid, msgstr, fuzzy)."""
+def read_po(path, with_locations=False):
+    """The file's entries, in order: (msgctxt or None, msgid, msgstr, fuzzy),
+    and with_locations, the files the text comes from ("#:") as well."""
     entries, entry, field = [], {}, None
 
     def flush():
         if "msgid" in entry:
-            entries.append((entry.get("msgctxt"), entry["msgid"], entry.get("msgstr", ""),
-                            entry.get("fuzzy", False)))
+            found = (entry.get("msgctxt"), entry["msgid"], entry.get("msgstr", ""),
+                     entry.get("fuzzy", False))
+            entries.append(found + (entry.get("where", []),) if with_locations else found)
         entry.clear()
 
     with open(path, encoding="utf-8") as f:
@@ -48,6 +61,10 @@ def read_po(path):
                     flush()
                 if line.startswith("#,"):
                     entry["fuzzy"] = "fuzzy" in (flag.strip() for flag in line[2:].split(","))
+                if line.startswith("#:"):
+                    entry.setdefault("where", []).extend(
+                        place.rsplit(":", 1)[0] if place.rsplit(":", 1)[-1].isdigit() else place
+                        for place in line[2:].split())
                 continue
             keyword, _, rest = line.partition(" ")
             if keyword in ("msgctxt", "msgid", "msgstr"):
@@ -89,8 +106,19 @@ def languages(po_files):
     return result
 
 
-def table(pot, out, po_files):
-    texts = [(ctx, msgid) for ctx, msgid, _, _ in read_po(pot) if msgid and ctx is None]
+def table(pot, out, po_files, only=(), never=()):
+    """The C++ table: the English texts of the sources at hand (a text is
+    left out when every file it comes from is under a folder in never, or
+    none under one in only), and each language's translations of them."""
+    def wanted(locations):
+        if not locations:
+            return False
+        if only and not any(loc.startswith(d) for loc in locations for d in only):
+            return False
+        return not all(any(loc.startswith(d) for d in never) for loc in locations)
+
+    texts = [(ctx, msgid) for ctx, msgid, _, _, where in read_po(pot, with_locations=True)
+             if msgid and ctx is None and wanted(where) and any(w.endswith(".cpp") for w in where)]
     lines = ["// Made by cmake/translations.py from resources/po; do not edit.",
              '#include "platform/language.h"', "",
              "const char *const translatedTexts[] = {"]
@@ -112,6 +140,124 @@ def table(pot, out, po_files):
     write(out, "\n".join(lines))
 
 
+# The keys of the desktop entry that players read, and the setup's own
+# LangStrings, as the files hold them.
+DESKTOP_KEYS = ("Name", "GenericName", "Comment")
+LANGSTRING = re.compile(r'^LangString\s+(\w+)\s+\$\{LANG_ENGLISH\}\s+"((?:[^"$]|\$.)*)"\s*$')
+MIME_COMMENT = re.compile(r'^(\s*)<comment>([^<]*)</comment>\s*$')
+
+
+def po_string(text):
+    escaped = text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n").replace("\t", "\\t")
+    return '"%s"' % escaped
+
+
+def extract(out, files):
+    """A POT of the texts players read in the desktop entry, the MIME
+    package and the setup (its English LangStrings, as NSIS writes them:
+    keep $R9, $\\r$\\n and the like as they are)."""
+    found = []
+    for path in files:
+        name = os.path.basename(path)
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                line = line.rstrip("\n")
+                key, _, value = line.partition("=")
+                if name.endswith(".desktop.in") and key in DESKTOP_KEYS and value:
+                    found.append((path, "The desktop entry's %s." % key, value))
+                m = MIME_COMMENT.match(line)
+                if name.endswith(".xml") and m:
+                    found.append((path, "The file type's name, as file managers show it.", xml_unescape(m.group(2))))
+                m = LANGSTRING.match(line)
+                if name.endswith(".nsi") and m:
+                    found.append((path, "The setup's %s: keep NSIS's $ codes ($R9, $\\r$\\n) as they are."
+                                  % m.group(1), m.group(2)))
+    entries, seen = [], {}
+    for name, note, text in found:
+        if text in seen:
+            continue
+        seen[text] = True
+        entries.append("#. %s\n#: %s\nmsgid %s\nmsgstr \"\"\n" % (note, name, po_string(text)))
+    header = ('msgid ""\nmsgstr ""\n"Content-Type: text/plain; charset=UTF-8\\n"\n'
+              '"Content-Transfer-Encoding: 8bit\\n"\n\n')
+    write(out, header + "\n".join(entries))
+
+
+def xml_unescape(text):
+    return text.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"').replace("&amp;", "&")
+
+
+def xml_escape(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
+
+def desktop_escape(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", "\\t")
+
+
+def desktop(template, out, po_files):
+    langs = languages(po_files)
+    lines = []
+    with open(template, encoding="utf-8") as f:
+        for line in f:
+            lines.append(line)
+            key, _, value = line.rstrip("\n").partition("=")
+            if key in DESKTOP_KEYS and value:
+                for code, done in langs:
+                    if (None, value) in done:
+                        lines.append("%s[%s]=%s\n" % (key, code, desktop_escape(done[(None, value)])))
+    write(out, "".join(lines))
+
+
+def mime(template, out, po_files):
+    langs = languages(po_files)
+    lines = []
+    with open(template, encoding="utf-8") as f:
+        for line in f:
+            lines.append(line)
+            m = MIME_COMMENT.match(line.rstrip("\n"))
+            if m:
+                english = xml_unescape(m.group(2))
+                for code, done in langs:
+                    if (None, english) in done:
+                        lines.append('%s<comment xml:lang="%s">%s</comment>\n'
+                                     % (m.group(1), code, xml_escape(done[(None, english)])))
+    write(out, "".join(lines))
+
+
+# gettext's codes and NSIS's names of the same languages.
+NSIS_LANGUAGES = {"de": "German", "es": "Spanish", "fr": "French", "ja": "Japanese", "ko": "Korean",
+                  "pl": "Polish", "pt_BR": "PortugueseBR", "ru": "Russian", "tr": "Turkish",
+                  "zh_CN": "SimpChinese"}
+
+
+def nsis(script, out, po_files):
+    """The Modern UI's languages (a macro the script inserts after English)
+    and every LangString in each of them.  A language without a translation
+    of one of them gets none: NSIS then warns, and the build, which turns
+    warnings into errors, stops."""
+    strings = []
+    with open(script, encoding="utf-8") as f:
+        for line in f:
+            m = LANGSTRING.match(line.rstrip("\n"))
+            if m:
+                strings.append((m.group(1), m.group(2)))
+    lines = ["; Made by cmake/translations.py from resources/po; do not edit.",
+             "!macro ZARNO_LANGUAGES"]
+    langs = [(code, done) for code, done in languages(po_files) if code in NSIS_LANGUAGES]
+    for code, _ in langs:
+        lines.append('  !insertmacro MUI_LANGUAGE "%s"' % NSIS_LANGUAGES[code])
+    lines.append("!macroend")
+    lines.append("!macro ZARNO_LANGSTRINGS")
+    for code, done in langs:
+        for name, english in strings:
+            if (None, english) in done:
+                text = done[(None, english)].replace('"', '$\\"')
+                lines.append('  LangString %s ${LANG_%s} "%s"' % (name, NSIS_LANGUAGES[code].upper(), text))
+    lines.append("!macroend")
+    write(out, "\n".join(lines) + "\n")
+
+
 def write(path, text):
     """Writes the file only when it changes, so that nothing rebuilds for nothing."""
     if os.path.exists(path):
@@ -123,9 +269,26 @@ def write(path, text):
 
 
 def main():
-    if len(sys.argv) < 4 or sys.argv[1] not in ("table",):
+    args = sys.argv[1:]
+    if len(args) < 3:
         sys.exit(__doc__)
-    table(sys.argv[2], sys.argv[3], sys.argv[4:])
+    mode, first, second, rest = args[0], args[1], args[2], args[3:]
+    if mode == "extract":
+        extract(first, [second] + rest)
+    elif mode == "table":
+        po_files, only, never, into = [], [], [], None
+        for arg in rest:
+            if arg in ("--only", "--not"):
+                into = only if arg == "--only" else never
+            elif into is not None:
+                into.append(arg)
+            else:
+                po_files.append(arg)
+        table(first, second, po_files, only, never)
+    elif mode in ("desktop", "mime", "nsis"):
+        {"desktop": desktop, "mime": mime, "nsis": nsis}[mode](first, second, rest)
+    else:
+        sys.exit(__doc__)
 
 
 if __name__ == "__main__":

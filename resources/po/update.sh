@@ -1,18 +1,31 @@
 #!/bin/sh
-# Makes zarnolaunch.pot anew from every text marked N_("...") in the
-# launcher's sources, and brings each language's .po file up to date with it
-# (new texts arrive untranslated, changed ones marked fuzzy).  Needs gettext.
+# Makes zarnolaunch.pot anew from every text that players read: those marked
+# N_("...") in the launcher's sources, the desktop entry's names, the MIME
+# package's comment and the setup's English LangStrings; then brings each
+# language's .po file up to date with it (new texts arrive untranslated,
+# changed ones marked fuzzy, and the tests refuse both).  Needs gettext.
 #
 #   sh resources/po/update.sh
 set -eu
 cd "$(dirname "$0")/../.."
-find launcher report registry platform -name '*.cpp' | LC_ALL=C sort >resources/po/sources.tmp
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+find launcher report registry platform -name '*.cpp' | LC_ALL=C sort >"$tmp/sources"
 xgettext --language=C++ --keyword=N_ --from-code=UTF-8 --add-comments=Translators \
-  --add-location=file --sort-by-file --package-name=ZarnoLaunch \
-  --msgid-bugs-address=zarnolaunch@zarnok.net --files-from=resources/po/sources.tmp \
-  --output=resources/po/zarnolaunch.pot
-rm -f resources/po/sources.tmp
+  --add-location=file --sort-by-file --files-from="$tmp/sources" --output="$tmp/code.pot"
+python3 cmake/translations.py extract "$tmp/files.pot" resources/zarnolaunch.desktop.in \
+  resources/zarnolaunch-mime.xml resources/zarnolaunch-setup.nsi
+msgcat --use-first --add-location=file --output-file="$tmp/all.pot" "$tmp/code.pot" "$tmp/files.pot"
+# The header, as xgettext writes it, without the date of the run.
+{
+  printf '# The texts of ZarnoLaunch that players read, in English.\n'
+  printf '# Made by resources/po/update.sh; translations go in <language>.po.\n'
+  printf '#, fuzzy\nmsgid ""\nmsgstr ""\n"Project-Id-Version: ZarnoLaunch\\n"\n'
+  printf '"Report-Msgid-Bugs-To: zarnolaunch@zarnok.net\\n"\n"MIME-Version: 1.0\\n"\n'
+  printf '"Content-Type: text/plain; charset=UTF-8\\n"\n"Content-Transfer-Encoding: 8bit\\n"\n\n'
+  msgcat --add-location=file "$tmp/all.pot" | sed '1,/^$/d'
+} >resources/po/zarnolaunch.pot
 for po in resources/po/*.po; do
   [ -e "$po" ] || continue
-  msgmerge --quiet --update --backup=none --no-wrap "$po" resources/po/zarnolaunch.pot
+  msgmerge --quiet --update --backup=none --add-location=file "$po" resources/po/zarnolaunch.pot
 done

@@ -15,13 +15,15 @@ expect() {  # what, expected, actual
   [ "$2" == "$3" ] || fail "$1: expected [$2], got [$3]"
 }
 
+# The templates with their translated names, as the build made them.
+generated=${ZARNO_GENERATED:-$source/resources}
 root=$tmp/root
 dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
 share=$root/usr/share
 
 # The package's desktop entry: the template, naming the launcher on the PATH.
 packaged_entry() {
-  sed -e 's/@TRY_EXEC@/zarnolaunch/' -e 's/@EXEC@/zarnolaunch/' "$source/resources/zarnolaunch.desktop.in"
+  sed -e 's/@TRY_EXEC@/zarnolaunch/' -e 's/@EXEC@/zarnolaunch/' "$generated/zarnolaunch.desktop.in"
 }
 
 if [ "$mode" == package ]; then
@@ -54,8 +56,8 @@ $(echo "$icons" | sed 's|^|./usr/share/icons/|')
     "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -v '^\./$' | sort | xargs)"
   # The files are the ones "-install" writes: the same sources.
   expect "desktop entry" "$(packaged_entry)" "$(cat "$share/applications/zarnolaunch.desktop")"
-  cmp -s "$source/resources/zarnolaunch-mime.xml" "$share/mime/packages/zarnolaunch.xml" ||
-    fail "the MIME package is not resources/zarnolaunch-mime.xml"
+  cmp -s "$generated/zarnolaunch-mime.xml" "$share/mime/packages/zarnolaunch.xml" ||
+    fail "the MIME package is not the build's zarnolaunch-mime.xml"
   for icon in $icons; do
     cmp -s "$source/resources/$icon" "$share/icons/$icon" || fail "the icon is not resources/$icon"
   done
