@@ -131,6 +131,7 @@ endforeach()
 
 # Groups with a harness of their own.
 add_subdirectory(tests/package)
+add_subdirectory(tests/i18n)
 if(WIN32)
   add_subdirectory(tests/setup)
 else()
