@@ -52,8 +52,11 @@ for pkg in chromium chromium-driver python3-selenium firefox-esr nginx-light apa
            xdg-desktop-portal xdg-desktop-portal-gtk bubblewrap dbus-daemon python3-gi; do
   have_pkg "$pkg" || packages+=("$pkg")
 done
-# A locale whose day and month names are not English, for the log header.
+# A locale whose day and month names are not English, for the log header;
+# the locales the translation tests make for Wine; gettext's own tools,
+# which check the translations.
 have_pkg locales || packages+=(locales)
+have msgfmt || packages+=(gettext)
 if ! have_pkg wine32:i386; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_cmd dpkg --add-architecture i386

@@ -6,7 +6,10 @@
 # changed ones marked fuzzy, and the tests refuse both).  Needs gettext.
 #
 #   sh resources/po/update.sh
+#   sh resources/po/update.sh --pot FILE    only writes the template, to FILE
 set -eu
+pot=""
+[ "${1:-}" = --pot ] && pot=$(realpath -m "$2")
 cd "$(dirname "$0")/../.."
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -24,7 +27,8 @@ msgcat --use-first --add-location=file --output-file="$tmp/all.pot" "$tmp/code.p
   printf '"Report-Msgid-Bugs-To: zarnolaunch@zarnok.net\\n"\n"MIME-Version: 1.0\\n"\n'
   printf '"Content-Type: text/plain; charset=UTF-8\\n"\n"Content-Transfer-Encoding: 8bit\\n"\n\n'
   msgcat --add-location=file "$tmp/all.pot" | sed '1,/^$/d'
-} >resources/po/zarnolaunch.pot
+} >"${pot:-resources/po/zarnolaunch.pot}"
+[ -z "$pot" ] || exit 0
 for po in resources/po/*.po; do
   [ -e "$po" ] || continue
   msgmerge --quiet --update --backup=none --add-location=file "$po" resources/po/zarnolaunch.pot
