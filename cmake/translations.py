@@ -195,34 +195,36 @@ def desktop_escape(text):
     return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", "\\t")
 
 
-def desktop(template, out, po_files):
+def add_translated(template, out, po_files, translated):
+    """Copies the template, and after each line that translated(line) takes
+    for a text players read, as (English, format, escape), the line
+    format % (code, escape(translation)) for each language that has one."""
     langs = languages(po_files)
     lines = []
     with open(template, encoding="utf-8") as f:
         for line in f:
             lines.append(line)
-            key, _, value = line.rstrip("\n").partition("=")
-            if key in DESKTOP_KEYS and value:
-                for code, done in langs:
-                    if (None, value) in done:
-                        lines.append("%s[%s]=%s\n" % (key, code, desktop_escape(done[(None, value)])))
+            found = translated(line.rstrip("\n"))
+            if found:
+                english, pattern, escape = found
+                lines += [pattern % (code, escape(done[(None, english)])) for code, done in langs
+                          if (None, english) in done]
     write(out, "".join(lines))
+
+
+def desktop(template, out, po_files):
+    def translated(line):
+        key, _, value = line.partition("=")
+        return (value, key + "[%s]=%s\n", desktop_escape) if key in DESKTOP_KEYS and value else None
+    add_translated(template, out, po_files, translated)
 
 
 def mime(template, out, po_files):
-    langs = languages(po_files)
-    lines = []
-    with open(template, encoding="utf-8") as f:
-        for line in f:
-            lines.append(line)
-            m = MIME_COMMENT.match(line.rstrip("\n"))
-            if m:
-                english = xml_unescape(m.group(2))
-                for code, done in langs:
-                    if (None, english) in done:
-                        lines.append('%s<comment xml:lang="%s">%s</comment>\n'
-                                     % (m.group(1), code, xml_escape(done[(None, english)])))
-    write(out, "".join(lines))
+    def translated(line):
+        m = MIME_COMMENT.match(line)
+        return (xml_unescape(m.group(2)), m.group(1) + '<comment xml:lang="%s">%s</comment>\n',
+                xml_escape) if m else None
+    add_translated(template, out, po_files, translated)
 
 
 # gettext's codes and NSIS's names of the same languages.

@@ -1,5 +1,6 @@
 // The player's language: which of the translations (generated from
 // resources/po/*.po into a table the program carries) a player reads.
+#include <stdio.h>
 #include <string.h>
 
 #include "platform/language.h"
@@ -73,4 +74,13 @@ const char *platText(const char *english) {
     }
   }
   return english;
+}
+
+void platFormatTexts(char *english, unsigned long englishSize, char *shown, unsigned long shownSize,
+                     const char *format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  vsnprintf(english, englishSize, format, args);
+  vsnprintf(shown, shownSize, platText(format), again);
+  va_end(again);
 }

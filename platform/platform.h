@@ -15,6 +15,7 @@
 #ifndef ZARNOLAUNCH_PLATFORM_H
 #define ZARNOLAUNCH_PLATFORM_H
 
+#include <stdarg.h>
 #include <stddef.h>
 
 // Registry roots and value types, with their Win32 values.
@@ -100,6 +101,11 @@ int platCommandOwner(const char *command, const char *self);
 // (one of the texts marked N_, a printf format as the case may be) into the
 // first of the player's languages that has one, or english itself.
 const char *platText(const char *english);
+// Formats an English text (marked N_, a printf format) with its arguments
+// twice: in English into english, for the log; in the player's language
+// into shown, for the player.  Both are terminated, and cut to fit.
+void platFormatTexts(char *english, unsigned long englishSize, char *shown, unsigned long shownSize,
+                     const char *format, va_list args);
 // The player's languages, most wanted first: the one at index (0, 1, ...)
 // as a code with an optional region ("pt_BR", "de"), into buf.  False past
 // the last.  On Windows, the display language; on Linux, gettext's order of

@@ -85,13 +85,11 @@ void fatalError(const char *english, const char *shown) {
 // A message is only shown: one too long for its buffer is cut, not lost.
 void fatalFormat(const char *next, const char *detail, const char *format, ...) {
   char english[4096], shown[8192];
-  va_list args, again;
+  va_list args;
   va_start(args, format);
-  va_copy(again, args);
-  vsnprintf(english, sizeof english, format, args);
-  size_t length = (size_t)vsnprintf(shown, sizeof shown, platText(format), again);
-  va_end(again);
+  platFormatTexts(english, sizeof english, shown, sizeof shown, format, args);
   va_end(args);
+  size_t length = strlen(shown);
   const char *const paragraphs[] = {next ? platText(next) : nullptr, detail};
   for (const char *paragraph : paragraphs) {
     if (!paragraph || !*paragraph || length >= sizeof shown) continue;

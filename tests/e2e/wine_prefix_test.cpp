@@ -306,7 +306,7 @@ TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
     std::string what;
     std::function<std::string(const std::string &)> lay;
     std::vector<std::string> ran;
-    std::string refusal;
+    std::string refusal = "";
   } rows[] = {
       {"Steam",
        [&](const std::string &h) {

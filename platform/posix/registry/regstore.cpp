@@ -76,12 +76,9 @@ struct Problem {
 Problem problemOf(const char *next, const char *format, ...) __attribute__((format(printf, 2, 3)));
 Problem problemOf(const char *next, const char *format, ...) {
   char english[1024], shown[2048];
-  va_list args, again;
+  va_list args;
   va_start(args, format);
-  va_copy(again, args);
-  vsnprintf(english, sizeof english, format, args);
-  vsnprintf(shown, sizeof shown, platText(format), again);
-  va_end(again);
+  platFormatTexts(english, sizeof english, shown, sizeof shown, format, args);
   va_end(args);
   return {english, std::string(shown) + "\n\n" + platText(next)};
 }
