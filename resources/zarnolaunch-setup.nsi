@@ -39,8 +39,9 @@ ManifestDPIAware true
 Name "ZarnoLaunch ${VERSION}"
 OutFile "${OUTFILE}"
 ; The folder comes from /D=, else from the entry of an installed copy, else
-; the default for the scope; see .onInit.
-InstallDir ""
+; the default for the scope; see .onInit.  The folder page's Browse adds this
+; one's last name to a folder chosen there.
+InstallDir "$LOCALAPPDATA\Programs\ZarnoLaunch"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
 BrandingText " "
@@ -366,9 +367,12 @@ Function checkGame
 FunctionEnd
 
 Function .onInit
-  Call decideScope
   ; /D= gives $INSTDIR before this runs; otherwise the installed copy's
-  ; folder, or the default.
+  ; folder, or the default for the scope.
+  ${If} $INSTDIR == "$LOCALAPPDATA\Programs\ZarnoLaunch"
+    StrCpy $INSTDIR ""
+  ${EndIf}
+  Call decideScope
   ReadRegStr $previousDir SHCTX "${UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "UninstallString"
   Call commandProgram

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The setup's and the uninstaller's pages as a player sees them: each run on
 a virtual display (Xvfb) under Wine, in a fresh prefix with the stand-in game,
-its pages walked by the test helper, which reads their texts and copies each
+its pages walked by the test probe, which reads their texts and copies each
 to a picture.  The pictures are left as PNG files in the --shots folder, for
 a person to look at; the run checks that each page shows what it should and
 that no page, and no details list, holds a command line ("Execute:").
@@ -58,7 +58,7 @@ def png(bmp, path):
 
 
 def parse_pages(output):
-    """The helper's report as a list of pages, each a list of (class, visible,
+    """The probe's report as a list of pages, each a list of (class, visible,
     text) with a list's lines as ("item", False, text), of every time the
     page was reported."""
     pages = []
@@ -76,19 +76,19 @@ def parse_pages(output):
 
 
 def walk(h, display, shots, name, title, program, expected):
-    """Runs PROGRAM on DISPLAY while the helper walks the window TITLE; checks
+    """Runs PROGRAM on DISPLAY while the probe walks the window TITLE; checks
     its pages against EXPECTED and leaves them as NAME-N.png in SHOTS."""
     work = os.path.join(h.args.work, name)
     os.makedirs(work)
-    helper = h.helper("pages", title, windows(work), display=display)
+    probe = h.probe("pages", title, windows(work), display=display)
     status, _ = h.wine(program, display=display)
     check(status == 0, "%s ended with %d" % (name, status))
     try:
-        output = helper.communicate(timeout=120)[0].decode("utf-8", "replace")
+        output = probe.communicate(timeout=120)[0].decode("utf-8", "replace")
     except subprocess.TimeoutExpired:
-        helper.kill()
-        output = helper.communicate()[0].decode("utf-8", "replace")
-    check(helper.returncode == 0, "the %s window did not close" % name)
+        probe.kill()
+        output = probe.communicate()[0].decode("utf-8", "replace")
+    check(probe.returncode == 0, "the %s window did not close" % name)
     pages = parse_pages(output)
     for n in range(1, len(pages) + 1):
         bmp = os.path.join(work, "page-%d.bmp" % n)
@@ -117,14 +117,9 @@ def page_kind(page, expected):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for option in ("setup", "launcher", "game", "helper", "wine-run", "work", "version", "shots"):
-        parser.add_argument("--" + option, required=True)
-    args = parser.parse_args()
-    args.work = os.path.abspath(args.work)
-    for folder in (args.work, args.shots):
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
+    args = setup_test.arguments(argparse.ArgumentParser(), "shots")
+    shutil.rmtree(args.shots, ignore_errors=True)
+    os.makedirs(args.shots)
     # Xvfb picks a free display and writes its number to the pipe.
     read, write = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
@@ -141,7 +136,7 @@ def main():
              windows(args.setup), SETUP_PAGES)
         check(h.files(folder) == OURS, "after the setup %s holds %s" % (folder, h.files(folder)))
         # The uninstaller hands over to a copy of itself and returns at once;
-        # the helper waits for the copy's window.
+        # the probe waits for the copy's window.
         walk(h, display, args.shots, "uninstall", "ZarnoLaunch %s Uninstall" % args.version,
              folder + "\\" + UNINSTALLER, UNINSTALL_PAGES)
         check(h.files(folder) is None, "after the uninstall %s holds %s" % (folder, h.files(folder)))
@@ -150,12 +145,7 @@ def main():
         xvfb.terminate()
         xvfb.wait(30)
     print("pictures of the pages: %s" % args.shots)
-    if setup_test.failures:
-        print("%d check(s) failed; the prefix is kept in %s" % (len(setup_test.failures), args.work))
-        return 1
-    shutil.rmtree(args.work, ignore_errors=True)
-    print("all checks passed")
-    return 0
+    return setup_test.verdict(args.work)
 
 
 if __name__ == "__main__":

@@ -126,9 +126,9 @@ class Harness:
             out.seek(0)
             return status, out.read().decode("utf-8", "replace")
 
-    def helper(self, *args, display=None):
-        """Starts the Windows helper of these tests; see setup_helper.cpp."""
-        command, env = self.command([self.args.helper, *args], display)
+    def probe(self, *args, display=None):
+        """Starts the Windows probe of these tests; see setup_probe.cpp."""
+        command, env = self.command([self.args.probe, *args], display)
         return subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
     def prepare(self):
@@ -326,7 +326,7 @@ def main_case(h):
     # anything.
     before = h.registry()
     release = os.path.join(h.args.work, "release")
-    held = h.helper("hold", default + "\\ZarnoLaunch.exe", windows(release))
+    held = h.probe("hold", default + "\\ZarnoLaunch.exe", windows(release))
     check(held.stdout.readline().strip() == b"held", "the launcher could not be started")
     for what, options in [("setup", ["/S"]), ("uninstaller", ["/S", *unquoted("_?=" + default)])]:
         program = windows(h.args.setup) if what == "setup" else default + "\\" + UNINSTALLER
@@ -423,7 +423,7 @@ def failure_case(h):
     # as long as this wineserver.
     h.wineserver("-w", 60)
     h.wineserver("-p", 60)
-    check(h.helper("volatile", "Software\\Netscape\\Netscape Navigator").wait(60) == 0,
+    check(h.probe("volatile", "Software\\Netscape\\Netscape Navigator").wait(60) == 0,
           "the volatile key could not be made")
     before = h.registry()
     status = h.setup("/S", menus=True)
@@ -468,27 +468,39 @@ CASES = {"main": main_case, "files": files_case, "failure": failure_case,
          "elevated": elevated_case, "cyrillic": cyrillic_case}
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=list(CASES))
-    for option in ("setup", "launcher", "game", "helper", "wine-run", "work", "version"):
+def arguments(parser, *more):
+    """The options of this group's runs, and MORE; the work folder is made
+    afresh."""
+    for option in ("setup", "launcher", "game", "probe", "wine-run", "work", "version", *more):
         parser.add_argument("--" + option, required=True)
     args = parser.parse_args()
     args.work = os.path.abspath(args.work)
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
+    return args
+
+
+def verdict(work):
+    """The exit status of the run; the WORK folder goes when all passed."""
+    if failures:
+        print("%d check(s) failed; the prefix is kept in %s" % (len(failures), work))
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    print("all checks passed")
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=list(CASES))
+    args = arguments(parser)
     h = Harness(args, CYRILLIC_USER if args.case == "cyrillic" else None)
     try:
         h.prepare()
         CASES[args.case](h)
     finally:
         h.wineserver("-k", 60)
-    if failures:
-        print("%d check(s) failed; the prefix is kept in %s" % (len(failures), args.work))
-        return 1
-    shutil.rmtree(args.work, ignore_errors=True)
-    print("all checks passed")
-    return 0
+    return verdict(args.work)
 
 
 if __name__ == "__main__":

@@ -1,13 +1,13 @@
-// What the setup's tests need from inside Wine, where Linux tools cannot
+// What the setup's tests need from inside Wine, where Linux programs cannot
 // reach:
 //
-//   setup_helper hold PROGRAM MARKER    start PROGRAM suspended, so that its
+//   setup_probe hold PROGRAM MARKER    start PROGRAM suspended, so that its
 //       file is in use as a running program's is; print "held", and end it
 //       once the file MARKER exists
-//   setup_helper volatile KEY           make HKEY_CURRENT_USER\KEY volatile:
+//   setup_probe volatile KEY           make HKEY_CURRENT_USER\KEY volatile:
 //       no lasting key can be made below it (error 1021), so a write there
 //       fails as on a damaged registry; it lasts while the wineserver does
-//   setup_helper pages TITLE FOLDER     walk the wizard whose window's
+//   setup_probe pages TITLE FOLDER     walk the wizard whose window's
 //       title begins with TITLE: for each page ("page|N"), print its controls, hidden
 //       ones too ("class|id|visible|text", a list's lines as "item|text"),
 //       save the window as
@@ -259,6 +259,6 @@ int wmain(int argc, wchar_t **argv) {
   if (argc == 4 && wcscmp(argv[1], L"hold") == 0) return hold(argv[2], argv[3]);
   if (argc == 3 && wcscmp(argv[1], L"volatile") == 0) return makeVolatile(argv[2]);
   if (argc == 4 && wcscmp(argv[1], L"pages") == 0) return walkPages(argv[2], argv[3]);
-  fputs("usage: setup_helper hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER\n", stderr);
+  fputs("usage: setup_probe hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER\n", stderr);
   return 1;
 }
