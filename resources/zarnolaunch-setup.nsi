@@ -264,10 +264,20 @@ FunctionEnd
 !insertmacro functions ""
 !insertmacro functions "un."
 
+; Shows a plain status line above the progress bar; the details list, with
+; its command lines, stays empty.
+!macro status TEXT
+  SetDetailsPrint textonly
+  DetailPrint `${TEXT}`
+  SetDetailsPrint none
+!macroend
+
 ; Ends the run with a message box (not under /S), a line in the log and an
-; exit code.  TEXT is what the player reads; LOGTEXT the log's English line.
+; exit code.  TEXT is what the player reads, also on the progress page after
+; it; LOGTEXT is the log's English line.
 !macro endRun CODE TEXT LOGTEXT
   !insertmacro logLine `${LOGTEXT}`
+  !insertmacro status `${TEXT}`
   MessageBox MB_OK|MB_ICONSTOP `${TEXT}` /SD IDOK
   SetErrorLevel ${CODE}
 !macroend
@@ -295,7 +305,8 @@ Function decideScope
   ${EndIf}
 FunctionEnd
 
-; $0: the program a command names, without its quotes and options.
+; Turns the command in $0 into the program it names: what stands between its
+; quotes when it begins with one, else the whole command.
 Function commandProgram
   StrCpy $1 $0 1
   ${If} $1 == '"'
@@ -316,8 +327,7 @@ Function commandProgram
   ${EndIf}
 FunctionEnd
 
-; Deletes the class key ZarnoLaunch that the game check made, in either
-; classes; $R0 and $R1 say whether each held it before.
+; Sets VAR to 1 when the classes under ROOT hold the key ZarnoLaunch, else 0.
 !macro classesKeyExists ROOT VAR
   ClearErrors
   EnumRegValue ${VAR} ${ROOT} "Software\Classes\ZarnoLaunch" 0
@@ -458,14 +468,6 @@ FunctionEnd
   Call takeBack
   !insertmacro endRun ${CODE} `${TEXT}` `${LOGTEXT}`
   Abort
-!macroend
-
-; Shows a plain status line above the progress bar; the details list, with
-; its command lines, stays empty.
-!macro status TEXT
-  SetDetailsPrint textonly
-  DetailPrint `${TEXT}`
-  SetDetailsPrint none
 !macroend
 
 Section
