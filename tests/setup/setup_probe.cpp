@@ -234,9 +234,7 @@ static int walkPages(const wchar_t *title, const wchar_t *folder) {
       _snwprintf(taken, MAX_PATH, L"%ls.new", path);
       taken[MAX_PATH - 1] = L'\0';
       if (!saveBitmap(wizard, taken)) fputs("the page could not be saved\n", stderr);
-      std::wstring after;
-      EnumChildWindows(wizard, collectTexts, (LPARAM)&after);
-      if (currentPage(wizard) == page && after == texts)
+      if (currentPage(wizard) == page)
         MoveFileExW(taken, path, MOVEFILE_REPLACE_EXISTING);
       else
         DeleteFileW(taken);
