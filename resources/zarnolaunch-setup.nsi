@@ -327,6 +327,27 @@ Function commandProgram
   ${EndIf}
 FunctionEnd
 
+; Sets $2 to what the launcher's last message says: "installed", "no game",
+; or "" for anything else.  Its first line counts: a message may go on with
+; advice for the player.
+Function alertKind
+  StrCpy $3 0
+  ${Do}
+    StrCpy $4 $alertText 1 $3
+    ${IfThen} $4 == "" ${|} ${Break} ${|}
+    ${IfThen} $4 == "$\r" ${|} ${Break} ${|}
+    IntOp $3 $3 + 1
+  ${Loop}
+  StrCpy $4 $alertText $3
+  StrCpy $2 ""
+  ${If} $4 == "${INSTALLED}"
+    StrCpy $2 "installed"
+  ${ElseIf} $4 == "${NOT_INSTALLED}"
+  ${OrIf} $4 == "${NOT_FOUND}"
+    StrCpy $2 "no game"
+  ${EndIf}
+FunctionEnd
+
 ; Sets VAR to 1 when the classes under ROOT hold the key ZarnoLaunch, else 0.
 !macro classesKeyExists ROOT VAR
   ClearErrors
@@ -364,8 +385,8 @@ Function checkGame
     Return
   ${EndIf}
   Call readAlertText
-  ${If} $alertText == "${NOT_INSTALLED}"
-  ${OrIf} $alertText == "${NOT_FOUND}"
+  Call alertKind
+  ${If} $2 == "no game"
     !insertmacro endRun 3 "$(noGame)" "Setup failed: Install Zarnok first, then run this setup again."
   ${ElseIf} $alertText == ""
     !insertmacro endRun 2 "$(noCheck)" "Setup failed: the launcher could not look for Zarnok."
@@ -529,13 +550,13 @@ found:
   ${If} $1 == ""
     ReadRegStr $1 HKLM "Software\Classes\ZarnoLaunch\shell\open\command" ""
   ${EndIf}
-  ${If} $alertText != "${INSTALLED}"
+  Call alertKind
+  ${If} $2 != "installed"
   ${OrIf} $1 != `"$INSTDIR\${EXE}" "%1"`
-    ${If} $alertText == "${NOT_INSTALLED}"
-    ${OrIf} $alertText == "${NOT_FOUND}"
+    ${If} $2 == "no game"
       !insertmacro fail 3 "$(noGame)" "Setup failed: Install Zarnok first, then run this setup again."
     ${ElseIf} $alertText == ""
-    ${OrIf} $alertText == "${INSTALLED}"
+    ${OrIf} $2 == "installed"
       !insertmacro fail 2 "$(notRegistered)" "Setup failed: the registration did not take."
     ${EndIf}
     StrCpy $R9 $alertText
