@@ -1,7 +1,8 @@
 ; The Windows setup: ZarnoLaunch-<version>-setup.exe.  It installs the launcher
-; for the current user (no administrator), registers it through the launcher's
-; own "-install", adds an entry to Settings > Apps and has a silent mode (/S)
-; for game installers.  Made by cmake/Setup.cmake:
+; for the current user (no administrator), or for all users when it was
+; started elevated, registers it through the launcher's own "-install", adds
+; an entry to Settings > Apps and has a silent mode (/S) for game installers.
+; Made by cmake/Setup.cmake:
 ;
 ;   makensis -DVERSION=1.2.3 -DLAUNCHER=ZarnoLaunch.exe -DICON=zarnolaunch.ico
 ;            -DOUTFILE=ZarnoLaunch-1.2.3-setup.exe zarnolaunch-setup.nsi
@@ -24,27 +25,33 @@
 
 Unicode true
 SetCompressor /SOLID /FINAL lzma
-; Per user: no elevation prompt, and $LOCALAPPDATA is the user's.
+; No elevation prompt: a player's setup installs for that player.  A game
+; installer that runs elevated starts this one elevated, and then it installs
+; for all users (see decideScope).
 RequestExecutionLevel user
 ManifestDPIAware true
 
+!include MUI2.nsh
+!include LogicLib.nsh
 !include FileFunc.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZarnoLaunch"
 !define LOG "$TEMP\ZarnoLaunch-setup.log"
 !define EXE "ZarnoLaunch.exe"
-!define UNINSTALLER "uninstall.exe"
+!define UNINSTALLER "Uninstall ZarnoLaunch.exe"
+; The launcher's own messages, as its log gives them.
 !define NOT_INSTALLED "Zarnok is not properly installed!  Please reinstall Zarnok."
+!define NOT_FOUND "Can't find Zarnok on your system!"
+!define INSTALLED "ZarnoLaunch installed successfully!"
 
 Name "ZarnoLaunch ${VERSION}"
 OutFile "${OUTFILE}"
-Icon "${ICON}"
-UninstallIcon "${ICON}"
-; A setup over an installed copy goes to that copy's folder; /D= still wins.
+; The folder comes from /D=, else from the entry of an installed copy, else
+; the default for the scope; see .onInit.  The folder page's Browse adds this
+; one's last name to a folder chosen there.
 InstallDir "$LOCALAPPDATA\Programs\ZarnoLaunch"
-InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
-ShowInstDetails show
-ShowUninstDetails show
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
 BrandingText " "
 
 VIProductVersion "${VERSION}.0"
@@ -56,16 +63,56 @@ VIAddVersionKey /LANG=1033 "FileDescription" "ZarnoLaunch setup"
 VIAddVersionKey /LANG=1033 "CompanyName" "ZarnoLaunch"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "ZarnoLaunch developers"
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+; --- pages ---------------------------------------------------------------------
 
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+
+!define MUI_WELCOMEPAGE_TEXT "$(welcomeText)$\r$\n$\r$\n$(^ClickNext)"
+!insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE folderChosen
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+; No "Run" box: the launcher has nothing to show on its own.
+!define MUI_FINISHPAGE_TEXT "$(finishText)"
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "$(unFinishText)"
+!insertmacro MUI_UNPAGE_FINISH
+
+!insertmacro MUI_LANGUAGE "English"
+
+; --- what the player reads -------------------------------------------------------
+; Every text of our own that a window or message box shows.  $R9 is the file
+; or text a message names.  The log stays in English: its lines are written
+; where they happen.
+
+LangString welcomeText ${LANG_ENGLISH} "ZarnoLaunch starts Zarnok on a game server when you open the server's .zarnok file or click its link on a web page."
+LangString finishText ${LANG_ENGLISH} "ZarnoLaunch is installed. To join a server, open its .zarnok file or click its link on the server's web page."
+LangString unFinishText ${LANG_ENGLISH} "ZarnoLaunch is removed from this computer. Zarnok itself stays installed."
+LangString registering ${LANG_ENGLISH} "Registering ZarnoLaunch for .zarnok files and server links..."
+LangString unregistering ${LANG_ENGLISH} "Removing ZarnoLaunch..."
+LangString noGame ${LANG_ENGLISH} "Install Zarnok first, then run this setup again."
+LangString noCheck ${LANG_ENGLISH} "The setup could not look for Zarnok."
+LangString notRegistered ${LANG_ENGLISH} "ZarnoLaunch could not register itself."
+LangString notUnregistered ${LANG_ENGLISH} "ZarnoLaunch could not remove its registration."
+LangString foreignFile ${LANG_ENGLISH} "$R9 is not from a ZarnoLaunch setup, and the setup does not replace it. Choose another folder."
+LangString inUse ${LANG_ENGLISH} "ZarnoLaunch.exe is in use. Close ZarnoLaunch and its messages, then try again."
+LangString notWritten ${LANG_ENGLISH} "$R9 could not be written."
+LangString needsAdministrator ${LANG_ENGLISH} "ZarnoLaunch is installed for all users. Uninstall it as an administrator."
+
+; --- state ---------------------------------------------------------------------
+
+Var allUsers      ; 1 when this copy is, or is to be, installed for all users
 Var previousDir   ; where the uninstall entry says a copy is, or ""
+Var previousUninstaller ; the program its UninstallString names, or ""
 Var createdTop    ; the outermost folder this setup made, or ""
+Var registered    ; 1 once the launcher's "-install" has run
 Var alertText     ; the launcher's last message, from the log
 
-; --- the log -------------------------------------------------------------------
+; --- shared by the setup and the uninstaller -----------------------------------
 
 ; The launcher writes its log in UTF-8; the lines the setup adds are ASCII, so
 ; the file stays in one encoding.
@@ -76,6 +123,17 @@ Var alertText     ; the launcher's last message, from the log
   !else
     Call logLine
   !endif
+!macroend
+
+; Runs a launcher with its options, logging to the setup's log; its exit
+; status goes to $0 ("" when it could not be started).  Its current folder is
+; the temporary one: a program the launcher starts may outlive it (under Wine
+; the menu builder does, when file associations change), and a folder that a
+; process is in cannot be removed.
+!macro runLauncher PROGRAM OPTIONS
+  SetOutPath $TEMP
+  StrCpy $0 ""
+  ExecWait `"${PROGRAM}" -quiet -logfile "${LOG}" ${OPTIONS}` $0
 !macroend
 
 !macro functions PREFIX
@@ -180,60 +238,286 @@ done:
   Pop $R1
   Pop $R0
 FunctionEnd
+
+; Sets $0 to 1 when this process holds an administrator's full rights:
+; started elevated, or by an administrator with User Account Control off.
+Function ${PREFIX}isElevated
+  StrCpy $0 0
+  System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r1) i .r2'
+  ${If} $2 <> 0
+    ; 20 is TokenElevation: one DWORD, TokenIsElevated.
+    System::Call 'advapi32::GetTokenInformation(p r1, i 20, *i .r0, i 4, *i .r2) i .r2'
+    ${IfThen} $2 = 0 ${|} StrCpy $0 0 ${|}
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  ${IfThen} $0 <> 0 ${|} StrCpy $0 1 ${|}
+FunctionEnd
+
+; Sets $0 to 1 when $INSTDIR\ZarnoLaunch.exe is there and cannot be opened
+; for writing: a running program's file cannot, and neither can one that
+; another program holds open.  Nothing is written.
+Function ${PREFIX}checkInUse
+  StrCpy $0 0
+  ${If} ${FileExists} "$INSTDIR\${EXE}"
+    ClearErrors
+    FileOpen $1 "$INSTDIR\${EXE}" a
+    ${If} ${Errors}
+      StrCpy $0 1
+    ${Else}
+      FileClose $1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 !macroend
 !insertmacro functions ""
 !insertmacro functions "un."
 
+; Shows a plain status line above the progress bar; the details list, with
+; its command lines, stays empty.
+!macro status TEXT
+  SetDetailsPrint textonly
+  DetailPrint `${TEXT}`
+  SetDetailsPrint none
+!macroend
+
+; Ends the run with a message box (not under /S), a line in the log and an
+; exit code.  TEXT is what the player reads, also on the progress page after
+; it; LOGTEXT is the log's English line.
+!macro endRun CODE TEXT LOGTEXT
+  !insertmacro logLine `${LOGTEXT}`
+  !insertmacro status `${TEXT}`
+  MessageBox MB_OK|MB_ICONSTOP `${TEXT}` /SD IDOK
+  SetErrorLevel ${CODE}
+!macroend
+
 ; --- setup ---------------------------------------------------------------------
 
-Function .onInit
-  ReadRegStr $previousDir HKCU "${UNINSTALL_KEY}" "InstallLocation"
+; An elevated setup installs for all users, so that the registration for
+; every user, which the launcher writes when it may, names a file every user
+; can reach.  With User Account Control off, as in Wine's prefixes (whose
+; every process holds a full administrator's token), the token cannot tell a
+; setup that was started elevated from one a player double-clicked, so it
+; installs per user as everywhere else.
+Function decideScope
+  StrCpy $allUsers 0
+  ReadRegDWORD $0 HKLM "Software\Microsoft\Windows\CurrentVersion\Policies\System" "EnableLUA"
+  ${If} $0 != ""
+  ${AndIf} $0 <> 0
+    Call isElevated
+    StrCpy $allUsers $0
+  ${EndIf}
+  ${If} $allUsers = 1
+    SetShellVarContext all
+  ${Else}
+    SetShellVarContext current
+  ${EndIf}
 FunctionEnd
 
-; Runs the installed launcher with one option, logging to the setup's log;
-; its exit status goes to $0.
-!macro runLauncher OPTION
-  ExecWait `"$INSTDIR\${EXE}" -quiet -logfile "${LOG}" ${OPTION}` $0
+; Turns the command in $0 into the program it names: what stands between its
+; quotes when it begins with one, else the whole command.
+Function commandProgram
+  StrCpy $1 $0 1
+  ${If} $1 == '"'
+    StrCpy $0 $0 "" 1
+    StrLen $2 $0
+    StrCpy $1 0
+    ${Do}
+      ${If} $1 >= $2
+        ${Break}
+      ${EndIf}
+      StrCpy $3 $0 1 $1
+      ${If} $3 == '"'
+        StrCpy $0 $0 $1
+        ${Break}
+      ${EndIf}
+      IntOp $1 $1 + 1
+    ${Loop}
+  ${EndIf}
+FunctionEnd
+
+; Sets $2 to what the launcher's last message says: "installed", "no game",
+; or "" for anything else.  Its first line counts: a message may go on with
+; advice for the player.
+Function alertKind
+  StrCpy $3 0
+  ${Do}
+    StrCpy $4 $alertText 1 $3
+    ${IfThen} $4 == "" ${|} ${Break} ${|}
+    ${IfThen} $4 == "$\r" ${|} ${Break} ${|}
+    IntOp $3 $3 + 1
+  ${Loop}
+  StrCpy $4 $alertText $3
+  StrCpy $2 ""
+  ${If} $4 == "${INSTALLED}"
+    StrCpy $2 "installed"
+  ${ElseIf} $4 == "${NOT_INSTALLED}"
+  ${OrIf} $4 == "${NOT_FOUND}"
+    StrCpy $2 "no game"
+  ${EndIf}
+FunctionEnd
+
+; Sets VAR to 1 when the classes under ROOT hold the key ZarnoLaunch, else 0.
+!macro classesKeyExists ROOT VAR
+  ClearErrors
+  EnumRegValue ${VAR} ${ROOT} "Software\Classes\ZarnoLaunch" 0
+  ${If} ${Errors}
+    StrCpy ${VAR} 0
+  ${Else}
+    StrCpy ${VAR} 1
+  ${EndIf}
 !macroend
+
+; Looks for the game with the launcher's own lookup before anything is
+; written: the launcher, unpacked to the setup's temporary folder, is asked to
+; open a link file made there without starting the game (-launch).  Status 0
+; means it found the game.  The lookup remembers a game path it had to derive
+; under the class key ZarnoLaunch; a key that only this check made is taken
+; back, so that a cancelled setup leaves the registry as it was.
+Function checkGame
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\${EXE}" "${LAUNCHER}"
+  FileOpen $0 "$PLUGINSDIR\check.zarnok" w
+  FileWrite $0 "[ZarnoLaunch]$\r$\nServer=check.zarnok.invalid:7777$\r$\n"
+  FileClose $0
+  !insertmacro classesKeyExists HKCU $R0
+  !insertmacro classesKeyExists HKLM $R1
+  !insertmacro runLauncher "$PLUGINSDIR\${EXE}" `-launch "$PLUGINSDIR\check.zarnok"`
+  StrCpy $R2 $0
+  ${If} $R0 = 0
+    DeleteRegKey HKCU "Software\Classes\ZarnoLaunch"
+  ${EndIf}
+  ${If} $R1 = 0
+    DeleteRegKey HKLM "Software\Classes\ZarnoLaunch"
+  ${EndIf}
+  ${If} $R2 == 0
+    Return
+  ${EndIf}
+  Call readAlertText
+  Call alertKind
+  ${If} $2 == "no game"
+    !insertmacro endRun 3 "$(noGame)" "Setup failed: Install Zarnok first, then run this setup again."
+  ${ElseIf} $alertText == ""
+    !insertmacro endRun 2 "$(noCheck)" "Setup failed: the launcher could not look for Zarnok."
+  ${Else}
+    StrCpy $R9 $alertText
+    !insertmacro endRun 2 "$(noCheck)$\r$\n$\r$\n$R9" "Setup failed: the launcher could not look for Zarnok."
+  ${EndIf}
+  Quit
+FunctionEnd
+
+Function .onInit
+  ; /D= gives $INSTDIR before this runs; otherwise the installed copy's
+  ; folder, or the default for the scope.
+  ${If} $INSTDIR == "$LOCALAPPDATA\Programs\ZarnoLaunch"
+    StrCpy $INSTDIR ""
+  ${EndIf}
+  Call decideScope
+  ReadRegStr $previousDir SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "UninstallString"
+  Call commandProgram
+  StrCpy $previousUninstaller $0
+  ${If} $INSTDIR == ""
+    StrCpy $INSTDIR $previousDir
+  ${EndIf}
+  ${If} $INSTDIR == ""
+  ${AndIf} $allUsers = 1
+    StrCpy $INSTDIR "$PROGRAMFILES\ZarnoLaunch"
+  ${ElseIf} $INSTDIR == ""
+    StrCpy $INSTDIR "$LOCALAPPDATA\Programs\ZarnoLaunch"
+  ${EndIf}
+
+  Delete "${LOG}"
+  !insertmacro logLine "ZarnoLaunch ${VERSION} setup"
+  ${If} $allUsers = 1
+    !insertmacro logLine "Installing for all users."
+  ${EndIf}
+  Call checkGame
+FunctionEnd
+
+; Sets $R9 to a file in $INSTDIR that the setup would replace although no
+; ZarnoLaunch setup put it there, or to "".  A copy is ours when an uninstall
+; entry, the user's or the machine's, names its folder.
+Function findForeignFile
+  StrCpy $R9 ""
+  StrCpy $0 $INSTDIR
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    ; Compared in the form the entries were written in.
+    GetFullPathName $0 $INSTDIR
+  ${EndIf}
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == $0
+  ${OrIf} $2 == $0
+    Return
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${EXE}"
+    StrCpy $R9 "$0\${EXE}"
+  ${ElseIf} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    StrCpy $R9 "$0\${UNINSTALLER}"
+  ${EndIf}
+FunctionEnd
+
+; The folder page: a folder that holds another program's file is not taken.
+Function folderChosen
+  Call findForeignFile
+  ${If} $R9 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$(foreignFile)"
+    Abort
+  ${EndIf}
+FunctionEnd
 
 ; Takes back what the setup and the launcher wrote: the launcher's
 ; registration, the files, the folders the setup made, and the uninstall entry
-; when it was this folder's.
+; when it was this folder's (with the uninstaller that entry named).
 Function takeBack
-  !insertmacro runLauncher -uninstall
-  ; A folder that is a process's current directory cannot be removed.
-  SetOutPath $TEMP
+  ${If} $registered = 1
+    !insertmacro runLauncher "$INSTDIR\${EXE}" -uninstall
+  ${EndIf}
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${UNINSTALLER}"
-  StrCmp $createdTop "" entry
+  ${If} $previousDir == $INSTDIR
+    ${If} $previousUninstaller == "$INSTDIR\uninstall.exe"
+      Delete $previousUninstaller
+    ${EndIf}
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    RMDir $INSTDIR
+  ${EndIf}
+  StrCmp $createdTop "" done
   StrCpy $0 $INSTDIR
 up:
   RMDir $0
-  StrCmp $0 $createdTop entry
+  StrCmp $0 $createdTop done
   ${GetParent} $0 $0
-  StrCmp $0 "" entry up
-entry:
-  StrCmp $previousDir $INSTDIR 0 +2
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  StrCmp $0 "" done up
+done:
 FunctionEnd
 
-; Ends the setup with a message, after taking everything back.
-; The log line is ASCII; the launcher's message is in the log already.
+; Ends the setup after taking everything back.
 !macro fail CODE TEXT LOGTEXT
-  DetailPrint `${TEXT}`
-  !insertmacro logLine `${LOGTEXT}`
   Call takeBack
-  MessageBox MB_OK|MB_ICONSTOP `${TEXT}` /SD IDOK
-  SetErrorLevel ${CODE}
+  !insertmacro endRun ${CODE} `${TEXT}` `${LOGTEXT}`
   Abort
 !macroend
 
 Section
-  Delete "${LOG}"
-  !insertmacro logLine "ZarnoLaunch ${VERSION} setup"
+  SetDetailsPrint none
+  StrCpy $registered 0
+  StrCpy $createdTop ""
+
+  ; Nothing is written yet: a file that is not ours, or our launcher in use,
+  ; ends the setup here.
+  Call findForeignFile
+  ${If} $R9 != ""
+    !insertmacro endRun 2 "$(foreignFile)" "Setup failed: $R9 is not from a ZarnoLaunch setup."
+    Abort
+  ${EndIf}
+  Call checkInUse
+  ${If} $0 = 1
+    !insertmacro endRun 2 "$(inUse)" "Setup failed: ZarnoLaunch.exe is in use."
+    Abort
+  ${EndIf}
 
   ; The outermost folder that does not exist yet, to take back on failure.
-  StrCpy $createdTop ""
   StrCpy $0 $INSTDIR
 missing:
   IfFileExists "$0\*.*" found
@@ -251,38 +535,53 @@ found:
   ; walks up into the player's own folders.
   StrCmp $createdTop "" +2
   GetFullPathName $createdTop $createdTop
+  ClearErrors
   File "/oname=${EXE}" "${LAUNCHER}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  ${If} ${Errors}
+    StrCpy $R9 $INSTDIR
+    !insertmacro fail 2 "$(notWritten)" "Setup failed: the files could not be written."
+  ${EndIf}
 
-  ; The exit status of "-install" is 1 even when it worked: whether it took is
-  ; read from the registry, where the user's classes come before the machine's.
-  DetailPrint "Registering ZarnoLaunch"
-  !insertmacro runLauncher -install
-  ReadRegStr $0 HKCU "Software\Classes\ZarnoLaunch\shell\open\command" ""
-  StrCmp $0 "" 0 +2
-  ReadRegStr $0 HKLM "Software\Classes\ZarnoLaunch\shell\open\command" ""
-  StrCmp $0 `"$INSTDIR\${EXE}" "%1"` registered
+  ; The exit status of "-install" is 1 even when it worked.  It took when the
+  ; launcher says so at the end of its log and the open command, as the
+  ; registry shows it to this user (the machine's to all users), names the
+  ; installed launcher.
+  !insertmacro status "$(registering)"
+  StrCpy $registered 1
+  !insertmacro runLauncher "$INSTDIR\${EXE}" -install
   Call readAlertText
-  StrCmp $alertText "${NOT_INSTALLED}" 0 otherFailure
-  !insertmacro fail 3 "Install Zarnok first, then run this setup again." \
-    "Setup failed: Install Zarnok first, then run this setup again."
-otherFailure:
-  StrCmp $alertText "" 0 +2
-  StrCpy $alertText "ZarnoLaunch could not register itself."
-  !insertmacro fail 2 $alertText "Setup failed: the registration did not take."
-
-registered:
+  StrCpy $1 ""
+  ${If} $allUsers = 0
+    ReadRegStr $1 HKCU "Software\Classes\ZarnoLaunch\shell\open\command" ""
+  ${EndIf}
+  ${If} $1 == ""
+    ReadRegStr $1 HKLM "Software\Classes\ZarnoLaunch\shell\open\command" ""
+  ${EndIf}
+  Call alertKind
+  ${If} $2 != "installed"
+  ${OrIf} $1 != `"$INSTDIR\${EXE}" "%1"`
+    ${If} $2 == "no game"
+      !insertmacro fail 3 "$(noGame)" "Setup failed: Install Zarnok first, then run this setup again."
+    ${ElseIf} $alertText == ""
+    ${OrIf} $2 == "installed"
+      !insertmacro fail 2 "$(notRegistered)" "Setup failed: the registration did not take."
+    ${EndIf}
+    StrCpy $R9 $alertText
+    !insertmacro fail 2 "$R9" "Setup failed: the registration did not take."
+  ${EndIf}
   !insertmacro logLine "Registered."
+
   ; Settings > Apps.
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "ZarnoLaunch"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "ZarnoLaunch developers"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" `"$INSTDIR\${UNINSTALLER}"`
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" `"$INSTDIR\${UNINSTALLER}" /S`
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "ZarnoLaunch"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EXE}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "ZarnoLaunch developers"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" `"$INSTDIR\${UNINSTALLER}"`
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" `"$INSTDIR\${UNINSTALLER}" /S`
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ; EstimatedSize is in KiB.
   FileOpen $0 "$INSTDIR\${EXE}" r
   FileSeek $0 0 END $2
@@ -293,57 +592,90 @@ registered:
   IntOp $1 $2 + $3
   IntOp $1 $1 + 1023
   IntOp $1 $1 / 1024
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
+
+  ; The earlier copy's uninstaller, when its entry named one of another name
+  ; (1.0.0's "uninstall.exe"); a file the entry does not name is not ours.
+  ${If} $previousUninstaller != "$INSTDIR\${UNINSTALLER}"
+  ${AndIf} $previousUninstaller == "$previousDir\uninstall.exe"
+  ${AndIf} $previousDir == $INSTDIR
+    Delete $previousUninstaller
+  ${EndIf}
 
   ; A copy installed in another folder (/D=) is replaced, not kept beside:
   ; the new registration has taken over from it already.
-  StrCmp $previousDir "" done
-  StrCmp $previousDir $INSTDIR done
-  IfFileExists "$previousDir\${EXE}" 0 done
-  Delete "$previousDir\${EXE}"
-  Delete "$previousDir\${UNINSTALLER}"
-  RMDir $previousDir
-done:
+  ${If} $previousDir != ""
+  ${AndIf} $previousDir != $INSTDIR
+  ${AndIf} ${FileExists} "$previousDir\${EXE}"
+    Delete "$previousDir\${EXE}"
+    ${If} $previousUninstaller == "$previousDir\${UNINSTALLER}"
+    ${OrIf} $previousUninstaller == "$previousDir\uninstall.exe"
+      Delete $previousUninstaller
+    ${EndIf}
+    RMDir $previousDir
+  ${EndIf}
 SectionEnd
 
 ; --- uninstaller ---------------------------------------------------------------
 
-!macro unFail TEXT
-  DetailPrint `${TEXT}`
-  !insertmacro logLine "Uninstall failed."
-  MessageBox MB_OK|MB_ICONSTOP `${TEXT}` /SD IDOK
-  SetErrorLevel 2
+; A copy is for all users when the machine's entry names its folder.
+Function un.onInit
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    StrCpy $allUsers 1
+    SetShellVarContext all
+  ${Else}
+    StrCpy $allUsers 0
+    SetShellVarContext current
+  ${EndIf}
+FunctionEnd
+
+!macro unFail TEXT LOGTEXT
+  !insertmacro endRun 2 `${TEXT}` `${LOGTEXT}`
   Abort
 !macroend
 
 Section Uninstall
+  SetDetailsPrint none
   Delete "${LOG}"
   !insertmacro logLine "ZarnoLaunch ${VERSION} uninstall"
+  !insertmacro status "$(unregistering)"
+  ${If} $allUsers = 1
+    Call un.isElevated
+    ${If} $0 = 0
+      !insertmacro unFail "$(needsAdministrator)" "Uninstall failed: an administrator must uninstall a copy for all users."
+    ${EndIf}
+  ${EndIf}
+  ; Before anything is removed: a running launcher keeps its file, and the
+  ; registration must not go while the file stays.
+  Call un.checkInUse
+  ${If} $0 = 1
+    !insertmacro unFail "$(inUse)" "Uninstall failed: ZarnoLaunch.exe is in use."
+  ${EndIf}
   ; The launcher removes only its own registration: another copy's and the
   ; game's keys stay.
-  IfFileExists "$INSTDIR\${EXE}" 0 files
-  DetailPrint "Removing the registration"
-  ClearErrors
-  !insertmacro runLauncher -uninstall
-  IfErrors unregisterFailed
-  StrCmp $0 0 files
-unregisterFailed:
-  Call un.readAlertText
-  StrCmp $alertText "" 0 +2
-  StrCpy $alertText "ZarnoLaunch could not remove its registration."
-  !insertmacro unFail $alertText
-files:
+  ${If} ${FileExists} "$INSTDIR\${EXE}"
+    !insertmacro runLauncher "$INSTDIR\${EXE}" -uninstall
+    ${If} $0 != 0
+      Call un.readAlertText
+      StrCpy $R9 $alertText
+      ${If} $R9 == ""
+        StrCpy $R9 "$(notUnregistered)"
+      ${EndIf}
+      !insertmacro unFail "$R9" "Uninstall failed."
+    ${EndIf}
+  ${EndIf}
   ClearErrors
   Delete "$INSTDIR\${EXE}"
-  IfErrors 0 deleted
-  !insertmacro unFail "ZarnoLaunch.exe is in use.  Close it and uninstall again."
-deleted:
+  ${If} ${Errors}
+    !insertmacro unFail "$(inUse)" "Uninstall failed: ZarnoLaunch.exe is in use."
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
-  SetOutPath $TEMP
   RMDir $INSTDIR
   ; The entry goes only when it names this folder.
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  StrCmp $0 $INSTDIR 0 +2
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ${EndIf}
   !insertmacro logLine "Uninstalled."
 SectionEnd

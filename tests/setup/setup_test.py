@@ -3,9 +3,12 @@
 
 "main": the setup without the game, a silent install, a link file and a server
 link opened through the shell, the setup again and into another folder, the
-quiet uninstall string and the _?= way of uninstalling.  "cyrillic": install,
-a link and uninstall for a user whose profile folder is named in Cyrillic.
-The prefix is removed when all passed.
+quiet uninstall string, a launcher in use, the _?= way of uninstalling, and
+the setup again once the game is gone.  "files": other programs' files in the
+folder, and an upgrade over 1.0.0.  "failure": a registration that does not
+take, with Wine's menu integration on.  "elevated": a setup for all users.
+"cyrillic": install, a link and uninstall for a user whose profile folder is
+named in Cyrillic.  The prefix is removed when all passed.
 """
 import argparse
 import filecmp
@@ -14,10 +17,17 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
-UNINSTALL = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+UNINSTALL = "HKEY_CURRENT_USER\\" + UNINSTALL_KEY
+MACHINE_UNINSTALL = "HKEY_LOCAL_MACHINE\\" + UNINSTALL_KEY
 ENTRY = UNINSTALL + "\\ZarnoLaunch"
+WINE_SETTINGS = "hkey_current_user\\software\\wine\\"
+MACHINE_ENTRY = MACHINE_UNINSTALL + "\\ZarnoLaunch"
+UNINSTALLER = "Uninstall ZarnoLaunch.exe"
+OURS = sorted(["ZarnoLaunch.exe", UNINSTALLER])
 CLASSES = "HKEY_LOCAL_MACHINE\\Software\\Classes"
 GAME = "C:\\Games\\Zarnok\\zarnok.exe"
 STRING = r'"((?:[^"\\]|\\.)*)"'
@@ -56,6 +66,16 @@ def parse_reg(text):
     return tree
 
 
+def reg_sz(text):
+    """TEXT as the data of a string value in a .reg file."""
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def windows(path):
+    """The Windows name of a Linux path, through Wine's drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def unquoted(argument):
     """NSIS takes /D= and _?= unquoted, blanks and all, at the end of the
     command line, but Wine quotes an argument that holds a blank; given in
@@ -71,16 +91,53 @@ class Harness:
         self.path = os.path.join(args.work, "prefix")
         self.record = os.path.join(args.work, "record")
         # The stand-in game writes what it was given to ZARNOK_RECORD.
+        # Wine's menu integration writes to the Linux user's data folders.
+        home = os.path.join(args.work, "home")
         self.env = dict(os.environ, WINEPREFIX=self.path, WINEARCH="win32", WINEDEBUG="-all",
-                        LC_ALL="C.UTF-8", ZARNOK_RECORD="Z:" + self.record.replace("/", "\\"))
+                        LC_ALL="C.UTF-8", ZARNOK_RECORD="Z:" + self.record.replace("/", "\\"),
+                        HOME=home, XDG_DATA_HOME=home + "/.local/share",
+                        XDG_CONFIG_HOME=home + "/.config")
         if user:
             # Wine names the profile folder after $USER when it makes the prefix.
             self.env["USER"] = self.env["LOGNAME"] = user
 
-    def wine(self, *args):
-        r = subprocess.run(["sh", self.args.wine_run, self.path, *args], env=self.env,
-                           capture_output=True, timeout=120)
-        return r.returncode, r.stdout.decode("utf-8", "replace")
+    def command(self, args, display=None, menus=False):
+        """The command line that runs ARGS under Wine.  The tests' own runner
+        turns Wine's menu integration off and runs without a display; with
+        MENUS, or on DISPLAY, Wine runs as a player's does."""
+        if not (menus or display):
+            return ["sh", self.args.wine_run, self.path, *args], self.env
+        env = dict(self.env, WINEDLLOVERRIDES="mscoree,mshtml=")
+        env.pop("WAYLAND_DISPLAY", None)
+        if display:
+            env["DISPLAY"] = display
+        else:
+            env.pop("DISPLAY", None)
+        return ["wine", *args], env
+
+    def wine(self, *args, display=None, menus=False):
+        """Runs ARGS under Wine; returns the exit status and the output.  The
+        output goes to a file, not a pipe: Wine's own processes that the
+        program starts (the desktop) inherit it and may outlive it."""
+        command, env = self.command(args, display, menus)
+        with tempfile.TemporaryFile() as out:
+            status = subprocess.run(command, env=env, stdout=out, stderr=subprocess.DEVNULL,
+                                    timeout=120).returncode
+            out.seek(0)
+            return status, out.read().decode("utf-8", "replace")
+
+    def probe(self, *args, display=None):
+        """Starts the Windows probe of these tests; see setup_probe.cpp."""
+        command, env = self.command([self.args.probe, *args], display)
+        return subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def prepare(self):
+        """Makes the prefix, as a first run does."""
+        check(self.wine("cmd", "/c", "exit")[0] == 0, "the prefix could not be made")
+        # Keys that every Windows has and a fresh prefix lacks until something
+        # writes below them; nothing takes them away.
+        self.import_reg("[%s]\r\n\r\n[%s]\r\n\r\n[%s\\MIME\\Database\\Content Type]\r\n"
+                        % (UNINSTALL, MACHINE_UNINSTALL, CLASSES))
 
     def wineserver(self, option, timeout):
         subprocess.run(["wineserver", option], env=self.env, timeout=timeout,
@@ -111,9 +168,12 @@ class Harness:
         return {**self.export("HKEY_CURRENT_USER"), **self.export("HKEY_LOCAL_MACHINE\\Software")}
 
     def check_registry(self, before, what):
+        """Checks that the registry is as BEFORE, but for Wine's own settings,
+        which its menu builder and desktop keep."""
         after = self.registry()
         diff = ["%s: %r -> %r" % (k, before.get(k), after.get(k))
-                for k in sorted(set(before) | set(after)) if before.get(k) != after.get(k)]
+                for k in sorted(set(before) | set(after))
+                if before.get(k) != after.get(k) and not k.startswith(WINE_SETTINGS)]
         check(not diff, "%s the registry differs: %s" % (what, "; ".join(diff[:6])))
 
     def import_reg(self, text):
@@ -124,8 +184,8 @@ class Harness:
         os.remove(path)
         return status
 
-    def setup(self, *options):
-        return self.wine("Z:" + os.path.abspath(self.args.setup).replace("/", "\\"), *options)[0]
+    def setup(self, *options, menus=False):
+        return self.wine(windows(self.args.setup), *options, menus=menus)[0]
 
     def log(self):
         """The log of the last setup or uninstall, in the user's TEMP folder."""
@@ -139,9 +199,8 @@ class Harness:
         game = self.unix(GAME)
         os.makedirs(os.path.dirname(game), exist_ok=True)
         shutil.copy(self.args.game, game)
-        command = ('"%s" "%%1"' % GAME).replace("\\", "\\\\").replace('"', '\\"')
         status = self.import_reg('[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\r\n@="%s"\r\n'
-                                 % command)
+                                 % reg_sz('"%s" "%%1"' % GAME))
         check(status == 0, "the game's registry entry could not be imported")
 
     def open_through_shell(self, target, address):
@@ -157,16 +216,16 @@ class Harness:
         want = ("%d:%s\n" % (len(address), address)).encode()
         check(got == want, "opening %s started the game with %r, not %r" % (target, got, want))
 
-    def install(self, folder, *options):
+    def install(self, folder, *options, entry=ENTRY, others=()):
         """Runs the setup silently and checks the files, registration and
-        uninstall entry of the copy in FOLDER; returns the registry."""
+        uninstall ENTRY of the copy in FOLDER, which also holds the files
+        OTHERS of other programs; returns the registry."""
         status = self.setup("/S", *options)
         check(status == 0, "the setup into %s ended with %d; log: %r" % (folder, status, self.log()))
         tree = self.registry()
-        exe, uninstaller = folder + "\\ZarnoLaunch.exe", folder + "\\uninstall.exe"
-        unix = self.unix(folder)
-        files = sorted(os.listdir(unix)) if os.path.isdir(unix) else None
-        check(files == ["ZarnoLaunch.exe", "uninstall.exe"], "%s holds %s" % (folder, files))
+        exe, uninstaller = folder + "\\ZarnoLaunch.exe", folder + "\\" + UNINSTALLER
+        check(self.files(folder) == sorted([*OURS, *others]),
+              "%s holds %s" % (folder, self.files(folder)))
         paths = [self.unix(exe), self.unix(uninstaller)]
         check(os.path.exists(paths[0]) and filecmp.cmp(paths[0], self.args.launcher, shallow=False),
               "the installed launcher is not the one built")
@@ -197,27 +256,35 @@ class Harness:
             "nomodify": ("dword", 1),
             "norepair": ("dword", 1),
         }
-        check(tree.get(ENTRY.lower()) == want,
-              "the uninstall entry is %r, not %r" % (tree.get(ENTRY.lower()), want))
-        # One entry, whatever its key.
-        entries = [k for k, v in tree.items() if k.startswith(UNINSTALL.lower() + "\\")
+        check(tree.get(entry.lower()) == want,
+              "the uninstall entry is %r, not %r" % (tree.get(entry.lower()), want))
+        # One entry, whatever its key, the user's or the machine's.
+        entries = [k for k, v in tree.items()
+                   if k.startswith((UNINSTALL.lower() + "\\", MACHINE_UNINSTALL.lower() + "\\"))
                    and v.get("displayname", (None, None))[1] == "ZarnoLaunch"]
         check(len(entries) == 1, "uninstall entries: %s" % entries)
         return tree
 
-    def uninstall(self, tree, clean, folder):
+    def files(self, folder):
+        """The names in FOLDER, sorted; None when there is no such folder."""
+        unix = self.unix(folder)
+        return sorted(os.listdir(unix)) if os.path.isdir(unix) else None
+
+    def uninstall(self, tree, clean, folder, entry=ENTRY, others=()):
         """Runs the quiet uninstall string of TREE as Settings > Apps does and
-        checks that the registry is CLEAN again and FOLDER gone.  The waiting is
-        needed because the uninstaller hands over to a copy of itself in the
-        temporary folder and returns at once."""
-        command = tree.get(ENTRY.lower(), {}).get("quietuninstallstring", (None, ""))[1]
+        checks that the registry is CLEAN again and FOLDER gone, or left with
+        OTHERS only.  The waiting is needed because the uninstaller hands over
+        to a copy of itself in the temporary folder and returns at once."""
+        command = tree.get(entry.lower(), {}).get("quietuninstallstring", (None, ""))[1]
         if check(command.startswith('"'), "no quiet uninstall string: %r" % command):
             program, rest = command[1:].split('"', 1)
             status, _ = self.wine(program, *rest.split())
             check(status == 0, "the uninstaller ended with %d" % status)
             self.wineserver("-w", 300)
         self.check_registry(clean, "after the uninstall")
-        check(not os.path.exists(self.unix(folder)), "%s is still there" % folder)
+        left = self.files(folder)
+        check(left == (sorted(others) if others else None), "after the uninstall %s holds %s"
+              % (folder, left))
         check("Uninstalled." in self.log(), "the uninstall log: %r" % self.log())
 
 
@@ -225,7 +292,7 @@ def main_case(h):
     programs = h.profile() + "\\AppData\\Local\\Programs"
     default = programs + "\\ZarnoLaunch"
 
-    # Without the game the setup refuses and leaves nothing behind.
+    # Without the game the setup refuses before it unpacks anything.
     before = h.registry()
     status = h.setup("/S")
     check(status == 3, "without the game the setup ended with %d, not 3" % status)
@@ -235,6 +302,8 @@ def main_case(h):
           "the log gives no reason: %r" % log)
     h.check_registry(before, "without the game")
     check(not os.path.exists(h.unix(programs)), "without the game %s was left" % programs)
+    temp = h.files(h.profile() + "\\Temp")
+    check(temp == ["ZarnoLaunch-setup.log"], "without the game the temporary folder holds %s" % temp)
 
     h.install_game()
     clean = h.registry()
@@ -253,6 +322,23 @@ def main_case(h):
     check(os.listdir(h.unix(programs)) == ["ZarnoLaunch"],
           "Programs holds %s" % os.listdir(h.unix(programs)))
 
+    # While the launcher runs, neither the setup nor the uninstaller changes
+    # anything.
+    before = h.registry()
+    release = os.path.join(h.args.work, "release")
+    held = h.probe("hold", default + "\\ZarnoLaunch.exe", windows(release))
+    check(held.stdout.readline().strip() == b"held", "the launcher could not be started")
+    for what, options in [("setup", ["/S"]), ("uninstaller", ["/S", *unquoted("_?=" + default)])]:
+        program = windows(h.args.setup) if what == "setup" else default + "\\" + UNINSTALLER
+        status, _ = h.wine(program, *options)
+        check(status == 2, "the %s ended with %d while the launcher ran" % (what, status))
+        check("ZarnoLaunch.exe is in use." in h.log(), "the %s's log: %r" % (what, h.log()))
+        h.check_registry(before, "after the %s while the launcher ran" % what)
+        check(h.files(default) == OURS,
+              "after the %s while the launcher ran %s holds %s" % (what, default, h.files(default)))
+    open(release, "w").close()
+    check(held.wait(60) == 0, "the launcher was not held to the end")
+
     # Into another folder: the copy moves there.
     other = "C:\\Other Games\\ZarnoLaunch"
     tree = h.install(other, *unquoted("/D=" + other))
@@ -263,17 +349,112 @@ def main_case(h):
     # As a script uninstalls and waits: with _?= the uninstaller runs in
     # place, returns when it is done, and leaves only itself.
     check(h.setup("/S") == 0, "the setup after the uninstall failed")
-    status, _ = h.wine(default + "\\uninstall.exe", "/S", *unquoted("_?=" + default))
+    status, _ = h.wine(default + "\\" + UNINSTALLER, "/S", *unquoted("_?=" + default))
     check(status == 0, "the uninstaller with _?= ended with %d" % status)
-    left = os.listdir(h.unix(default)) if os.path.isdir(h.unix(default)) else []
-    check(left == ["uninstall.exe"], "with _?= the uninstall left %s" % left)
+    check(h.files(default) == [UNINSTALLER], "with _?= the uninstall left %s" % h.files(default))
     check(ENTRY.lower() not in h.export(UNINSTALL), "with _?= the uninstall entry stayed")
 
+    # Installed again, then the game goes: the setup ends as without it, and
+    # the installed copy stays as it was.
+    os.remove(h.unix(default + "\\" + UNINSTALLER))
+    h.install(default)
+    os.remove(h.unix(GAME))
+    before = h.registry()
+    status = h.setup("/S")
+    check(status == 3, "with the game gone the setup ended with %d, not 3" % status)
+    check("Can't find Zarnok on your system!" in h.log(), "the log gives no reason: %r" % h.log())
+    h.check_registry(before, "with the game gone")
+    check(h.files(default) == OURS,
+          "with the game gone %s holds %s" % (default, h.files(default)))
 
-def cyrillic_case(h, user):
+
+def files_case(h):
+    h.install_game()
+    clean = h.registry()
+
+    # A file of another program under one of our names: the setup ends
+    # before it writes anything, and names the file.
+    tools = "C:\\Tools\\ZarnoLaunch"
+    os.makedirs(h.unix(tools))
+    for name in ("ZarnoLaunch.exe", UNINSTALLER):
+        path = h.unix(tools + "\\" + name)
+        with open(path, "wb") as f:
+            f.write(b"another program")
+        status = h.setup("/S", *unquoted("/D=" + tools))
+        check(status == 2, "over another program's %s the setup ended with %d" % (name, status))
+        check(tools + "\\" + name in h.log(), "the log does not name %s: %r" % (name, h.log()))
+        h.check_registry(clean, "over another program's %s" % name)
+        with open(path, "rb") as f:
+            check(h.files(tools) == [name] and f.read() == b"another program",
+                  "over another program's %s the folder holds %s" % (name, h.files(tools)))
+        os.remove(path)
+
+    # The game's own folder, with the game's own uninstall.exe: it stays.
+    folder = "C:\\Games\\Zarnok"
+    theirs = ["uninstall.exe", "zarnok.exe"]
+    with open(h.unix(folder + "\\uninstall.exe"), "wb") as f:
+        f.write(b"the game's uninstaller")
+    tree = h.install(folder, *unquoted("/D=" + folder), others=theirs)
+    h.uninstall(tree, clean, folder, others=theirs)
+    with open(h.unix(folder + "\\uninstall.exe"), "rb") as f:
+        check(f.read() == b"the game's uninstaller", "the game's uninstall.exe was changed")
+
+    # What 1.0.0 left: its files, its registration and its entry, which named
+    # its uninstaller uninstall.exe.  The upgrade removes that one.
+    old = h.profile() + "\\AppData\\Local\\Programs\\ZarnoLaunch"
+    os.makedirs(h.unix(old))
+    shutil.copy(h.args.launcher, h.unix(old + "\\ZarnoLaunch.exe"))
+    shutil.copy(h.args.game, h.unix(old + "\\uninstall.exe"))
+    h.wine(old + "\\ZarnoLaunch.exe", "-quiet", "-install")
+    h.import_reg('[%s]\r\n"DisplayName"="ZarnoLaunch"\r\n"InstallLocation"="%s"\r\n'
+                 '"UninstallString"="%s"\r\n' % (ENTRY, reg_sz(old), reg_sz('"%s\\uninstall.exe"' % old)))
+    tree = h.install(old)
+    h.uninstall(tree, clean, old)
+
+
+def failure_case(h):
+    """A registration that fails after the files are in place: the setup
+    takes everything back.  Wine's menu integration is on, as for a player:
+    the menu builder, which the launcher starts when file associations
+    change, must not keep the folder."""
+    programs = h.profile() + "\\AppData\\Local\\Programs"
+    h.install_game()
+    # Navigator's key, volatile: "-install" cannot write below it.  It lasts
+    # as long as this wineserver.
+    h.wineserver("-w", 60)
+    h.wineserver("-p", 60)
+    check(h.probe("volatile", "Software\\Netscape\\Netscape Navigator").wait(60) == 0,
+          "the volatile key could not be made")
+    before = h.registry()
+    status = h.setup("/S", menus=True)
+    check(status == 2, "a registration that failed ended the setup with %d, not 2" % status)
+    check("could not register itself" in h.log() and
+          "Setup failed: the registration did not take." in h.log(),
+          "the log gives no reason: %r" % h.log())
+    check(not os.path.exists(h.unix(programs)), "the failed setup left %s" % programs)
+    h.check_registry(before, "after the failed setup")
+
+
+def elevated_case(h):
+    """Started elevated, the setup installs for all users.  Under Wine every
+    process holds an administrator's full token, but User Account Control is
+    off (EnableLUA 0), as it is for the other cases; here it is on, as on
+    Windows."""
+    h.install_game()
+    h.import_reg('[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies'
+                 '\\System]\r\n"EnableLUA"=dword:00000001\r\n')
+    clean = h.registry()
+    folder = "C:\\Program Files\\ZarnoLaunch"
+    tree = h.install(folder, entry=MACHINE_ENTRY)
+    check("Installing for all users." in h.log(), "the log: %r" % h.log())
+    h.open_through_shell("zarnolaunch://elevated.open.test:7777", "elevated.open.test:7777")
+    h.uninstall(tree, clean, folder, entry=MACHINE_ENTRY)
+
+
+def cyrillic_case(h):
     # The ANSI code page cannot name this profile folder, but the setup, the
     # launcher and the shell must.
-    check(h.profile() == "C:\\users\\" + user, "the profile folder is %s" % h.profile())
+    check(h.profile() == "C:\\users\\" + CYRILLIC_USER, "the profile folder is %s" % h.profile())
     h.install_game()
     clean = h.registry()
     folder = h.profile() + "\\AppData\\Local\\Programs\\ZarnoLaunch"
@@ -282,35 +463,44 @@ def cyrillic_case(h, user):
     h.uninstall(tree, clean, folder)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=["main", "cyrillic"])
-    for option in ("setup", "launcher", "game", "wine-run", "work", "version"):
+CYRILLIC_USER = "Сергей"
+CASES = {"main": main_case, "files": files_case, "failure": failure_case,
+         "elevated": elevated_case, "cyrillic": cyrillic_case}
+
+
+def arguments(parser, *more):
+    """The options of this group's runs, and MORE; the work folder is made
+    afresh."""
+    for option in ("setup", "launcher", "game", "probe", "wine-run", "work", "version", *more):
         parser.add_argument("--" + option, required=True)
     args = parser.parse_args()
     args.work = os.path.abspath(args.work)
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
-    user = "Сергей" if args.case == "cyrillic" else None
-    h = Harness(args, user)
-    try:
-        # The first run makes the prefix.
-        check(h.wine("cmd", "/c", "exit")[0] == 0, "the prefix could not be made")
-        # Keys that every Windows has and a fresh prefix lacks until something
-        # writes below them; nothing takes them away.
-        h.import_reg("[%s]\r\n\r\n[%s\\MIME\\Database\\Content Type]\r\n" % (UNINSTALL, CLASSES))
-        if args.case == "main":
-            main_case(h)
-        else:
-            cyrillic_case(h, user)
-    finally:
-        h.wineserver("-k", 60)
+    return args
+
+
+def verdict(work):
+    """The exit status of the run; the WORK folder goes when all passed."""
     if failures:
-        print("%d check(s) failed; the prefix is kept in %s" % (len(failures), args.work))
+        print("%d check(s) failed; the prefix is kept in %s" % (len(failures), work))
         return 1
-    shutil.rmtree(args.work, ignore_errors=True)
+    shutil.rmtree(work, ignore_errors=True)
     print("all checks passed")
     return 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=list(CASES))
+    args = arguments(parser)
+    h = Harness(args, CYRILLIC_USER if args.case == "cyrillic" else None)
+    try:
+        h.prepare()
+        CASES[args.case](h)
+    finally:
+        h.wineserver("-k", 60)
+    return verdict(args.work)
 
 
 if __name__ == "__main__":
