@@ -16,6 +16,17 @@ set(ZARNO_SETUP_LAUNCHER ${CMAKE_BINARY_DIR}/generated/setup/ZarnoLaunch.exe)
 if(ZARNO_SIGN_LINE)
   set(ZARNO_SETUP_SIGN "-DZARNO_SIGN=${ZARNO_SIGN_LINE}")
 endif()
+# The setup's own texts and Modern UI's pages in each language of
+# resources/po.
+set(ZARNO_SETUP_TRANSLATIONS ${CMAKE_BINARY_DIR}/generated/setup/translations.nsh)
+add_custom_command(
+  OUTPUT ${ZARNO_SETUP_TRANSLATIONS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/setup
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/translations.py nsis ${ZARNO_SETUP_SCRIPT}
+          ${ZARNO_SETUP_TRANSLATIONS} ${ZARNO_PO_FILES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/translations.py ${ZARNO_SETUP_SCRIPT} ${ZARNO_PO_FILES}
+  COMMENT "Making the setup's translations"
+  VERBATIM)
 add_custom_command(
   OUTPUT ${ZARNO_SETUP}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:launcher> ${ZARNO_SETUP_LAUNCHER}
@@ -25,9 +36,11 @@ add_custom_command(
           -DLAUNCHER=${ZARNO_SETUP_LAUNCHER}
           -DICON=${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
           -DOUTFILE=${ZARNO_SETUP}
+          -DTRANSLATIONS=${ZARNO_SETUP_TRANSLATIONS}
           ${ZARNO_SETUP_SIGN}
           ${ZARNO_SETUP_SCRIPT}
   DEPENDS launcher ${ZARNO_SETUP_SCRIPT} ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
+          ${ZARNO_SETUP_TRANSLATIONS}
           ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making the setup ZarnoLaunch-${PROJECT_VERSION}-setup.exe"
   VERBATIM)

@@ -5,14 +5,20 @@
 ; Made by cmake/Setup.cmake:
 ;
 ;   makensis -DVERSION=1.2.3 -DLAUNCHER=ZarnoLaunch.exe -DICON=zarnolaunch.ico
+;            -DTRANSLATIONS=translations.nsh
 ;            -DOUTFILE=ZarnoLaunch-1.2.3-setup.exe zarnolaunch-setup.nsi
+;
+; The setup speaks the player's Windows display language, where it has it:
+; English and the languages of resources/po, whose translations of the
+; LangStrings below, and Modern UI's own pages, translations.nsh brings in
+; (cmake/translations.py makes it).
 ;
 ; Exit codes, of the setup and of the uninstaller: 0 done; 1 cancelled by the
 ; user; 2 failed (the reason is in the log); 3 (setup only) Zarnok is not
 ; installed.  Each run writes the log afresh; the launcher appends its own.
 
-!ifndef VERSION | LAUNCHER | ICON | OUTFILE
-  !error "VERSION, LAUNCHER, ICON and OUTFILE are given by cmake/Setup.cmake"
+!ifndef VERSION | LAUNCHER | ICON | OUTFILE | TRANSLATIONS
+  !error "VERSION, LAUNCHER, ICON, OUTFILE and TRANSLATIONS are given by cmake/Setup.cmake"
 !endif
 
 ; Signatures: when the build signs, ZARNO_SIGN is the command that signs the
@@ -83,6 +89,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "ZarnoLaunch developers"
 !insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "English"
+!include "${TRANSLATIONS}"
+!insertmacro ZARNO_LANGUAGES
 
 ; --- what the player reads -------------------------------------------------------
 ; Every text of our own that a window or message box shows.  $R9 is the file
@@ -102,6 +110,8 @@ LangString foreignFile ${LANG_ENGLISH} "$R9 is not from a ZarnoLaunch setup, and
 LangString inUse ${LANG_ENGLISH} "ZarnoLaunch.exe is in use. Close ZarnoLaunch and its messages, then try again."
 LangString notWritten ${LANG_ENGLISH} "$R9 could not be written."
 LangString needsAdministrator ${LANG_ENGLISH} "ZarnoLaunch is installed for all users. Uninstall it as an administrator."
+; The same in the other languages.
+!insertmacro ZARNO_LANGSTRINGS
 
 ; --- state ---------------------------------------------------------------------
 

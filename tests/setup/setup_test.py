@@ -136,8 +136,9 @@ class Harness:
         check(self.wine("cmd", "/c", "exit")[0] == 0, "the prefix could not be made")
         # Keys that every Windows has and a fresh prefix lacks until something
         # writes below them; nothing takes them away.
-        self.import_reg("[%s]\r\n\r\n[%s]\r\n\r\n[%s\\MIME\\Database\\Content Type]\r\n"
-                        % (UNINSTALL, MACHINE_UNINSTALL, CLASSES))
+        self.import_reg("[%s]\r\n\r\n[%s]\r\n\r\n[%s\\MIME\\Database\\Content Type]\r\n\r\n"
+                        "[%s\\Applications]\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\RegisteredApplications]\r\n"
+                        % (UNINSTALL, MACHINE_UNINSTALL, CLASSES, CLASSES))
 
     def wineserver(self, option, timeout):
         subprocess.run(["wineserver", option], env=self.env, timeout=timeout,
