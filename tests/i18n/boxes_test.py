@@ -117,12 +117,7 @@ def windows(args, rows):
     prefix = os.path.join(args.work, "prefix")
     locales = os.path.join(args.work, "locales")
     os.makedirs(locales)
-    # The locales Wine needs to take each display language from LANG.
-    for locale, _, _, _ in rows:
-        name = locale_environment(locale).get("LANG", "C")
-        if name.endswith(".UTF-8") and not os.path.isdir(os.path.join(locales, name)):
-            subprocess.run(["localedef", "-i", name[:-6], "-f", "UTF-8", os.path.join(locales, name)],
-                           check=True, capture_output=True)
+    make_locales(locales, [locale_environment(locale).get("LANG", "C") for locale, _, _, _ in rows])
     display = free_display()
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -154,6 +149,16 @@ def windows(args, rows):
         subprocess.run(["wineserver", "-k"], env=env)
         xvfb.terminate()
         xvfb.wait()
+
+
+def make_locales(folder, names):
+    """The locales Wine needs to take a display language from LANG, made in
+    folder for LOCPATH: glibc's own are not there on every machine."""
+    os.makedirs(folder, exist_ok=True)
+    for name in names:
+        if name.endswith(".UTF-8") and not os.path.isdir(os.path.join(folder, name)):
+            subprocess.run(["localedef", "-i", name[:-6], "-f", "UTF-8", os.path.join(folder, name)],
+                           check=True, capture_output=True)
 
 
 def free_display():

@@ -16,9 +16,18 @@ import subprocess
 import sys
 import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path[:0] = [HERE, os.path.join(SOURCE, "tests", "i18n"), os.path.join(SOURCE, "cmake")]
 import setup_test  # noqa: E402  (the group's one harness)
 from setup_test import OURS, UNINSTALLER, check, windows  # noqa: E402
+import translations  # noqa: E402  (the build's reader of resources/po)
+from boxes_test import make_locales  # noqa: E402
+
+# The player's locale for each language, and where NSIS keeps its own texts.
+LOCALES = {"de": "de_DE", "es": "es_ES", "fr": "fr_FR", "ja": "ja_JP", "ko": "ko_KR", "pl": "pl_PL",
+           "pt_BR": "pt_BR", "ru": "ru_RU", "tr": "tr_TR", "zh_CN": "zh_CN"}
+NLF = "/usr/share/nsis/Contrib/Language files/%s.nlf"
 
 # Each page by a text it shows, in order; the progress pages by their bar.
 SETUP_PAGES = [
@@ -75,7 +84,7 @@ def parse_pages(output):
     return pages
 
 
-def walk(h, display, shots, name, title, program, expected):
+def walk(h, display, shots, name, title, program, expected, folder_by_position=False):
     """Runs PROGRAM on DISPLAY while the probe walks the window TITLE; checks
     its pages against EXPECTED and leaves them as NAME-N.png in SHOTS."""
     work = os.path.join(h.args.work, name)
@@ -95,6 +104,11 @@ def walk(h, display, shots, name, title, program, expected):
         if check(os.path.exists(bmp), "no picture of %s page %d" % (name, n)):
             png(bmp, os.path.join(shots, "%s-%d.png" % (name, n)))
     kinds = [page_kind(page, expected) for page in pages]
+    # The folder page's words are Modern UI's own, in each language: it is
+    # known by its place, between our first page and the progress page.
+    if folder_by_position and len(kinds) == len(expected):
+        kinds = [kind if not kind.startswith("unknown") or want != "folder" else want
+                 for kind, (want, _) in zip(kinds, expected)]
     check(kinds == [kind for kind, _ in expected], "%s showed pages %s" % (name, kinds))
     for n, page in enumerate(pages, 1):
         for kind, visible, text in page:
@@ -114,6 +128,40 @@ def page_kind(page, expected):
         if marker is not None and any(marker in text for text in texts):
             return kind
     return "unknown: %r" % texts[:8]
+
+
+def caption(language, key, version):
+    """The setup's window title in a language, as NSIS makes it from its
+    language file: ^SetupCaption or ^UninstallCaption with the name."""
+    with open(NLF % translations.NSIS_LANGUAGES[language], "rb") as f:
+        lines = f.read().decode("utf-8-sig", "replace").splitlines()
+    text = lines[lines.index("# " + key) + 1]
+    return text.replace("$(^Name)", "ZarnoLaunch %s" % version)
+
+
+def walk_languages(h, display, shots, version):
+    """The setup's pages in each language of resources/po, with the player's
+    display language set through LC_ALL, as Wine reads it: our own first
+    and last pages show our texts in that language."""
+    english = dict((name, text) for name, text in
+                   (translations.LANGSTRING.match(line.rstrip("\n")).groups()
+                    for line in open(os.path.join(SOURCE, "resources", "zarnolaunch-setup.nsi"), encoding="utf-8")
+                    if translations.LANGSTRING.match(line.rstrip("\n"))))
+    po = [os.path.join(SOURCE, "resources", "po", code + ".po") for code in LOCALES]
+    locales = os.path.join(h.args.work, "locales")
+    make_locales(locales, [LOCALES[code] + ".UTF-8" for code in LOCALES])
+    saved = dict(h.env)
+    try:
+        for code, done in translations.languages(po):
+            h.env.update(LC_ALL=LOCALES[code] + ".UTF-8", LOCPATH=locales)
+            # "\0": no text of Modern UI's folder page is looked for.
+            expected = [("welcome", done[(None, english["welcomeText"])]), ("folder", "\0"),
+                        ("progress", None), ("finish", done[(None, english["finishText"])])]
+            walk(h, display, shots, "setup-" + code, caption(code, "^SetupCaption", version),
+                 windows(h.args.setup), expected, folder_by_position=True)
+    finally:
+        h.env.clear()
+        h.env.update(saved)
 
 
 def main():
@@ -137,6 +185,8 @@ def main():
         check(h.files(folder) == OURS, "after the setup %s holds %s" % (folder, h.files(folder)))
         # The uninstaller hands over to a copy of itself and returns at once;
         # the probe waits for the copy's window.
+        # The same setup in each other language, over the copy installed.
+        walk_languages(h, display, args.shots, args.version)
         walk(h, display, args.shots, "uninstall", "ZarnoLaunch %s Uninstall" % args.version,
              folder + "\\" + UNINSTALLER, UNINSTALL_PAGES)
         check(h.files(folder) is None, "after the uninstall %s holds %s" % (folder, h.files(folder)))
