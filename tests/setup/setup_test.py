@@ -20,6 +20,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+from checks import check, failures  # noqa: E402  (the harnesses' one way to check)
+
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 UNINSTALL = "HKEY_CURRENT_USER\\" + UNINSTALL_KEY
 MACHINE_UNINSTALL = "HKEY_LOCAL_MACHINE\\" + UNINSTALL_KEY
@@ -33,14 +36,6 @@ GAME = "C:\\Games\\Zarnok\\zarnok.exe"
 STRING = r'"((?:[^"\\]|\\.)*)"'
 REG_VALUE = re.compile(r'(?:@|%s)=(?:%s|dword:(\w+)|([^:]*):(.*))$' % (STRING, STRING))
 
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED: " + what, flush=True)
-    return condition
 
 
 def unescape(s):
