@@ -22,8 +22,7 @@ long runCommand(char *commandLine, const char *program, const char *argument) {
   return platStartGame(program, argument, commandLine, gamePrefix, gameCommand, logLine);
 }
 
-// What to do about a link that names no server the launcher accepts.
-static const char askForANewLink[] = N_("Ask whoever published this link for a new one.");
+const char askForANewLink[] = N_("Ask whoever published this link for a new one.");
 
 [[noreturn]] static void illegalLine(const char *path, const char *value) {
   fatalFormat(askForANewLink, nullptr, N_("Illegal line in file \"%s\":\n\tServer=%s"), path, value);

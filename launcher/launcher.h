@@ -21,6 +21,9 @@ bool composeText(char *buf, size_t size, const char *format, ...)
 #endif
     ;
 
+// What to do about a link that names no server the launcher accepts.
+extern const char askForANewLink[];
+
 void launchFromFile(const char *path);
 // The same for a "zarnolaunch:" server link given on the command line.
 void launchFromLink(const char *link);

@@ -64,8 +64,7 @@ int launcherMain(int argc, char **argv) {
       // crafted one can close that quote and add arguments of its own, so
       // nothing may follow a link: not "-install", not "-logfile PATH".
       if (i + 1 < argc)
-        fatalFormat(N_("Ask whoever published this link for a new one."), nullptr,
-                    N_("A server link must be the last argument:\n\t%s"), arg);
+        fatalFormat(askForANewLink, nullptr, N_("A server link must be the last argument:\n\t%s"), arg);
       serverLink = arg;
     } else if (platFileExists(arg)) {
       linkFile = arg;  // the last existing path wins

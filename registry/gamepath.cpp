@@ -8,8 +8,7 @@ char gamePathCache[260];
 bool gamePathDerived = false;
 const char *gamePrefix = nullptr;
 const char *gameCommand = nullptr;
-bool gameLookupAgain = false;
-bool gameRecordDeferred = false;
+bool gameLookupForInstall = false;
 
 // What the launcher keeps of a game found under Wine, beside "Path to
 // Zarnok": the prefix, and the game manager and its command.  They hold
@@ -94,12 +93,12 @@ static void findUnderWine(const char *key) {
   free(found.whyShown);
 }
 
-static void writeThroughClasses(const char *key, const char *name, const char *value) {
+static void writeThroughClasses(const char *name, const char *value) {
   // Remembered for the next run; a failure only costs that run the lookup.
   if (value)
-    regWriteString(HKCR, key, name, value);
+    regWriteString(HKCR, "ZarnoLaunch", name, value);
   else
-    regDeleteValue(HKCR, key, name);
+    regDeleteValue(HKCR, "ZarnoLaunch", name);
 }
 
 const char *gamePath(void) {
@@ -117,7 +116,7 @@ const char *gamePath(void) {
   // a new, empty prefix in its place.
   bool prefixGone = storedPrefix && !platIsWinePrefix(storedPrefix);
   if (stored && fitsCache(stored) && platFileExists(stored) && !prefixGone &&
-      !(gameLookupAgain && storedPrefix)) {
+      !(gameLookupForInstall && storedPrefix)) {
     strcpy(gamePathCache, stored);
     free(stored);
     gamePrefix = storedPrefix;
@@ -141,14 +140,14 @@ const char *gamePath(void) {
   else
     findUnderWine(key);
   gamePathDerived = true;
-  if (!gameRecordDeferred) storeGameRecord(writeThroughClasses);
+  if (!gameLookupForInstall) storeGameRecord(writeThroughClasses);
   return gamePathCache;
 }
 
 void storeGameRecord(RecordWrite write) {
-  write("ZarnoLaunch", "Path to Zarnok", gamePathCache);
+  write("Path to Zarnok", gamePathCache);
   if (!gamePrefix && !storedUnderWine) return;
-  write("ZarnoLaunch", prefixValue, gamePrefix);
-  write("ZarnoLaunch", managerValue, gameManager);
-  write("ZarnoLaunch", commandValue, gameCommand);
+  write(prefixValue, gamePrefix);
+  write(managerValue, gameManager);
+  write(commandValue, gameCommand);
 }

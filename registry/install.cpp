@@ -22,19 +22,20 @@ static const ClassesPlace *place = &machineClasses;
 // pass is skipped, and the registration starts over at the user's place.
 static bool refused = false;
 
-// Writes one value at this run's place, path being relative to its root; a
-// failure is kept for the report, under the key's full name.
+// What became of a write or removal at this run's place (path is below its
+// root): a refusal of the machine's classes starts the registration over at
+// the user's; any other failure is kept for the report.
+static void atPlace(long error, const char *path) {
+  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses)
+    refused = true;
+  else
+    noteFailureAt(place, error, path);
+}
+
+// Writes one value at this run's place, path being relative to its root.
 static void writeValue(const char *path, const char *name, const void *data, unsigned long size,
                        unsigned long type) {
-  if (refused) return;
-  long error = regWriteValue(place->root, path, name, data, size, type);
-  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
-    refused = true;
-    return;
-  }
-  char named[400];
-  snprintf(named, sizeof named, "%s%s", place->rootName, path);
-  noteFailure(error, named);
+  if (!refused) atPlace(regWriteValue(place->root, path, name, data, size, type), path);
 }
 
 static void writeValueString(const char *path, const char *name, const char *text) {
@@ -78,20 +79,15 @@ static void removeClassValue(const char *key, const char *name) {
   char path[300];
   classKey(place, key, path, sizeof path);
   long error = regDeleteValue(place->root, path, name);
-  if (error == PLAT_ERROR_ACCESS_DENIED && place == &machineClasses) {
-    refused = true;
-  } else if (error != PLAT_ERROR_FILE_NOT_FOUND) {
-    char named[400];
-    noteFailure(error, classKeyName(place, key, named, sizeof named));
-  }
+  if (error != PLAT_ERROR_FILE_NOT_FOUND) atPlace(error, path);
 }
 
 // The game's record goes where the registration goes.
-static void writeRecord(const char *key, const char *name, const char *value) {
+static void writeRecord(const char *name, const char *value) {
   if (value)
-    writeClassString(key, name, value);
+    writeClassString("ZarnoLaunch", name, value);
   else
-    removeClassValue(key, name);
+    removeClassValue("ZarnoLaunch", name);
 }
 
 // What makes the launcher an application to Windows, beyond the file type:
@@ -156,8 +152,8 @@ static void registerClasses(void) {
     snprintf(openCommand, sizeof openCommand, "\"%s\" \"%%1\"", self);
     writeClassString(commandKey, nullptr, openCommand);
   } else if (!refused) {
-    char named[320];
-    noteFailure(PLAT_ERROR_FILE_NOT_FOUND, classKeyName(place, commandKey, named, sizeof named));
+    char path[300];
+    noteFailureAt(place, PLAT_ERROR_FILE_NOT_FOUND, classKey(place, commandKey, path, sizeof path));
   }
 
   // The shell reads the extension of a content type from "Extension".
@@ -181,8 +177,7 @@ void install(void) {
   // registration to the user's classes, from the first entry on, so that it
   // is never split between the two places.  The game's record goes with it;
   // a game under Wine is looked for again.
-  gameRecordDeferred = true;
-  gameLookupAgain = true;
+  gameLookupForInstall = true;
   registerClasses();
   if (refused) {
     logPrintf("Registering for the current user only.");

@@ -33,17 +33,12 @@ const char *applicationKey(const char *self, char *buf, size_t size) {
 
 const ClassesPlace machineClasses = {HKLM, "Software\\Classes\\", "HKEY_LOCAL_MACHINE\\"};
 const ClassesPlace userClasses = {HKCU, "Software\\Classes\\", "HKEY_CURRENT_USER\\"};
-const ClassesPlace mergedClasses = {HKCR, "", "HKEY_CLASSES_ROOT\\"};
 
 const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size) {
   snprintf(buf, size, "%s%s", place->prefix, key);
   return buf;
 }
 
-const char *classKeyName(const ClassesPlace *place, const char *key, char *buf, size_t size) {
-  snprintf(buf, size, "%s%s%s", place->rootName, place->prefix, key);
-  return buf;
-}
 
 static long firstError = PLAT_OK;
 static const char *firstErrorKey = "";
@@ -60,6 +55,13 @@ void noteFailure(long error, const char *what) {
       firstErrorKey = copy;
     }
   }
+}
+
+void noteFailureAt(const ClassesPlace *place, long error, const char *path) {
+  if (error == PLAT_OK) return;
+  char named[400];
+  snprintf(named, sizeof named, "%s%s", place->rootName, path);
+  noteFailure(error, named);
 }
 
 void reportFirstFailure(const char *format) {

@@ -38,17 +38,18 @@ struct ClassesPlace {
 };
 extern const ClassesPlace machineClasses;
 extern const ClassesPlace userClasses;
-extern const ClassesPlace mergedClasses;
 
 // The key path of a class entry at a place, in buf.  Class key names are the
 // launcher's own constants, and always fit.
 const char *classKey(const ClassesPlace *place, const char *key, char *buf, size_t size);
-// The same with its root, as messages name it.
-const char *classKeyName(const ClassesPlace *place, const char *key, char *buf, size_t size);
+
 
 // Registration goes on past a failure, so that as much as possible is done,
 // but the first failure is kept and reported at the end.
 void noteFailure(long error, const char *what);
+// The same for a key at a place, path being below its root: it is named
+// with the root ("HKEY_LOCAL_MACHINE\\Software\\Classes\\.zarnok").
+void noteFailureAt(const ClassesPlace *place, long error, const char *path);
 // Reports the first failure, if any, with format ("...\"%s\"...%ld...")
 // through fatal.
 void reportFirstFailure(const char *format);

@@ -46,18 +46,16 @@ const char *gamePath(void);
 // null for a game that needs neither).
 extern const char *gamePrefix;
 extern const char *gameCommand;
-// Makes "-install" look for a game found under Wine again, rather than take
-// the one an earlier run stored: the player may have moved it, or want it
-// from another prefix.
-extern bool gameLookupAgain;
-// gamePath remembers what it derived for the next run, through
-// HKEY_CLASSES_ROOT; not while this is set, as "-install" does, which stores
-// it with its registration, where that goes.
-extern bool gameRecordDeferred;
-// Hands each value of what gamePath found to write: key "ZarnoLaunch", the
-// value's name, and its text, or null for a value to remove, which an
+// Set by "-install": a game found under Wine is looked for again, rather
+// than the one an earlier run stored taken (the player may have moved it,
+// or want it from another prefix), and what gamePath finds is not
+// remembered through HKEY_CLASSES_ROOT but stored with the registration,
+// where that goes.
+extern bool gameLookupForInstall;
+// Hands each value of what gamePath found, under the key "ZarnoLaunch", to
+// write: its name and its text, or null for a value to remove, which an
 // earlier run stored and this one did not find.
-typedef void (*RecordWrite)(const char *key, const char *name, const char *value);
+typedef void (*RecordWrite)(const char *name, const char *value);
 void storeGameRecord(RecordWrite write);
 
 extern char modulePathCache[260];

@@ -27,9 +27,7 @@ static bool removed(long error, const char *what) {
     machineRefused = true;
     return false;
   }
-  char named[400];
-  snprintf(named, sizeof named, "%s%s", removing->rootName, what);
-  noteRemoval(error, named);
+  if (error != PLAT_ERROR_FILE_NOT_FOUND) noteFailureAt(removing, error, what);
   return error == PLAT_OK || error == PLAT_ERROR_FILE_NOT_FOUND;
 }
 
@@ -48,7 +46,6 @@ static bool removeApplication(const ClassesPlace *place, const char *self) {
   bool theirs = text && platCommandOwner(text, self) == PLAT_OWNER_OTHER;
   free(text);
   if (!theirs && !removed(regDeleteTree(place->root, key), key)) return false;
-  if (place == &mergedClasses) return true;
   char *listed = regReadString(place->root, registeredApplications, applicationName);
   bool ours = listed && platCompareNoCase(listed, capabilitiesKey) == 0;
   free(listed);

@@ -72,7 +72,6 @@ void alert(const char *text, const char *title, unsigned style) {
 }
 
 void fatal(const char *text, const char *title, unsigned style) {
-  if (!title) fatalError(text, platText(text));
   alert(text, title, style);
   exit(1);  // the exit-time handler flushes and closes the log
 }

@@ -143,26 +143,27 @@ long platStartGame(const char *program, const char *argument, char *, const char
                    const char *command, PlatNote note) {
   std::vector<std::string> argv{program, argument};
   StartOptions options;
-  std::vector<std::string> set, managed;
+  // How it is started, as a manager's command is stored: the variables set,
+  // and the words, with %e for the game and %a for the address.
+  std::vector<std::string> set, words;
   bool throughWine = false;
-  if (command && starterParse(command, set, managed)) {
-    argv = starterCommand(managed, program, argument);
-    options.searchPath = true;
-    options.environment = wineEnvironment(set, program);
+  if (command && starterParse(command, set, words)) {
     note(("starting Zarnok with \"" + std::string(command) + "\"").c_str());
   } else if (isWindowsProgram(program)) {
     throughWine = true;
     const char *wine = getenv("WINE");
-    argv.insert(argv.begin(), wine && *wine ? wine : "wine");
-    options.searchPath = true;
+    words = {wine && *wine ? wine : "wine", "%e", "%a"};
     std::string in = prefix && *prefix ? prefix : winePrefixHolding(program);
-    options.environment = wineEnvironment(in, program);
-    if (in.empty()) {
-      // None holds it: Wine uses the prefix the environment names.
-      in = playerWinePrefix();
-      if (in.empty()) in = "~/.wine";
-    }
-    note(("starting Zarnok through \"" + argv[0] + "\" in the Wine prefix \"" + in + "\"").c_str());
+    if (!in.empty()) set = {"WINEPREFIX=" + in};
+    // None holds it: Wine uses the prefix the environment names.
+    if (in.empty()) in = playerWinePrefix();
+    if (in.empty()) in = "~/.wine";
+    note(("starting Zarnok through \"" + words[0] + "\" in the Wine prefix \"" + in + "\"").c_str());
+  }
+  if (!words.empty()) {
+    argv = starterCommand(words, program, argument);
+    options.searchPath = true;
+    options.environment = wineEnvironment(set, program);
   }
   pid_t pid;
   int error = startProgram(argv, options, &pid);

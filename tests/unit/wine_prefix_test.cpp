@@ -169,18 +169,18 @@ TEST(WineEnvironment, SetsThePrefixAndACharacterSetWineReadsPathsIn) {
     return std::find(env.begin(), env.end(), entry) != env.end();
   };
   const std::string wide = "/games/Spiel \xC3\x84/zarnok.exe";
-  EXPECT_TRUE(wineEnvironment("", "/games/zarnok.exe").empty());
-  std::vector<std::string> env = wineEnvironment("/p", "/games/zarnok.exe");
+  EXPECT_TRUE(wineEnvironment({}, "/games/zarnok.exe").empty());
+  std::vector<std::string> env = wineEnvironment({"WINEPREFIX=/p"}, "/games/zarnok.exe");
   EXPECT_TRUE(has(env, "WINEPREFIX=/p"));
   EXPECT_FALSE(has(env, "LC_CTYPE=C.UTF-8"));
-  EXPECT_TRUE(has(wineEnvironment("", wide), "LC_CTYPE=C.UTF-8"));
+  EXPECT_TRUE(has(wineEnvironment({}, wide), "LC_CTYPE=C.UTF-8"));
   support::setEnv("LC_ALL", "de_DE");
-  env = wineEnvironment("/p", wide);
+  env = wineEnvironment({"WINEPREFIX=/p"}, wide);
   EXPECT_TRUE(has(env, "LC_CTYPE=C.UTF-8"));
   EXPECT_TRUE(has(env, "LANG=de_DE"));
   EXPECT_FALSE(has(env, "LC_ALL=de_DE"));
   support::setEnv("LC_ALL", "de_DE.utf8");
-  EXPECT_TRUE(wineEnvironment("", wide).empty());
+  EXPECT_TRUE(wineEnvironment({}, wide).empty());
 }
 
 }  // namespace

@@ -35,6 +35,34 @@ bool readRegularFile(const char *path, std::string &text) {
   return ok;
 }
 
+bool readOrPassOver(const std::string &path, std::string &text, PlatNote note, const std::string &what) {
+  text.clear();
+  if (readRegularFile(path.c_str(), text)) return true;
+  if (errno != ENOENT)
+    noteLine(note, what + " \"" + path + "\" cannot be read (error " +
+                       std::to_string(errorFromErrno(errno)) + "); skipping it");
+  text.clear();
+  return false;
+}
+
+bool isDirectory(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string realPath(const std::string &path) {
+  char *real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string result = real;
+  free(real);
+  return result;
+}
+
 std::string directoryOf(const std::string &path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";

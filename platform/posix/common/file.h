@@ -9,10 +9,27 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 // Appends the whole file to text.  False (errno set) when it cannot be
 // opened or read, or is not a regular file; opening never blocks, so a FIFO
 // or a device is refused rather than waited on.
 bool readRegularFile(const char *path, std::string &text);
+// The same for a file of someone else's that the launcher only reads and
+// may pass over: text is emptied, and a file that is there but cannot be
+// read goes to note ("<what> \"<path>\" cannot be read (error N); skipping
+// it").  A missing file is passed over without a word.
+bool readOrPassOver(const std::string &path, std::string &text, PlatNote note, const std::string &what);
+
+bool isDirectory(const std::string &path);
+bool isRegularFile(const std::string &path);
+// The path with every link resolved, or the path itself when it cannot be.
+std::string realPath(const std::string &path);
+
+// One line to note, when there is a note to write to.
+inline void noteLine(PlatNote note, const std::string &line) {
+  if (note) note(line.c_str());
+}
 
 // The directory part of a path: "." when there is none.
 std::string directoryOf(const std::string &path);

@@ -71,10 +71,6 @@ void fail(PlatFailure failed, long error, const std::string &what) {
   if (error != PLAT_OK && failed) failed(error, what.c_str());
 }
 
-void noteLine(PlatNote note, const std::string &line) {
-  if (note) note(line.c_str());
-}
-
 // False, with the failure kept, when there is no home to register in: the
 // folder that could not be made is named as the variables would make it, so
 // that the message says which variable is missing.

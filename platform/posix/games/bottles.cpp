@@ -24,7 +24,7 @@ static void bottle(ManagerSearch &search, const std::string &bottles, const std:
                    bool flatpak) {
   std::string file = folder + "/bottle.yml", placeholder = folder + "/placeholder.yml";
   YamlValues settings;
-  if (isFile(placeholder)) {
+  if (isRegularFile(placeholder)) {
     if (!readYamlRecord(search, placeholder, settings)) return;
     std::string path = yamlText(settings, "Path");
     if (path.empty()) {
@@ -34,7 +34,7 @@ static void bottle(ManagerSearch &search, const std::string &bottles, const std:
     file = path + "/bottle.yml";
   }
   // A folder without settings is a broken bottle to Bottles too.
-  if (!isFile(file) || !readYamlRecord(search, file, settings)) return;
+  if (!isRegularFile(file) || !readYamlRecord(search, file, settings)) return;
   std::string name = yamlText(settings, "Name"), path = yamlText(settings, "Path");
   if (name.empty() || path.empty()) return;
   ManagedPrefix prefix;

@@ -15,24 +15,6 @@
 #include "platform/posix/common/error.h"
 #include "platform/posix/common/file.h"
 
-bool isDirectory(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isFile(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string realPath(const std::string &path) {
-  char *real = realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string result = real;
-  free(real);
-  return result;
-}
-
 std::vector<std::string> folderEntries(const std::string &dir) {
   std::vector<std::string> names;
   DIR *d = opendir(dir.c_str());
@@ -57,25 +39,16 @@ std::string underHome(const std::string &path, const std::string &home) {
   return path;
 }
 
-static void noteLine(ManagerSearch &search, const std::string &line) {
-  if (search.note) search.note(line.c_str());
-}
-
 bool readRecord(ManagerSearch &search, const std::string &path, std::string &text) {
-  text.clear();
-  if (readRegularFile(path.c_str(), text)) return true;
-  if (errno != ENOENT)
-    noteLine(search, search.manager + "'s record \"" + path + "\" cannot be read (error " +
-                         std::to_string(errorFromErrno(errno)) + "); skipping it");
-  return false;
+  return readOrPassOver(path, text, search.note, search.manager + "'s record");
 }
 
 void noteDamaged(ManagerSearch &search, const std::string &path, const std::string &why) {
-  noteLine(search, search.manager + "'s record \"" + path + "\" is damaged (" + why + "); skipping it");
+  noteLine(search.note, search.manager + "'s record \"" + path + "\" is damaged (" + why + "); skipping it");
 }
 
 void noteSkipped(ManagerSearch &search, const std::string &path, const std::string &why) {
-  noteLine(search, search.manager + "'s record \"" + path + "\" " + why + "; skipping it");
+  noteLine(search.note, search.manager + "'s record \"" + path + "\" " + why + "; skipping it");
 }
 
 void refuse(ManagedPrefix &prefix, const char *next, const char *format, ...) {

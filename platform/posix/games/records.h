@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/common/file.h"
 #include "platform/posix/games/games.h"
 
 // The search through every manager's records, and the manager at hand.
@@ -29,10 +30,6 @@ void findHeroic(ManagerSearch &search, const std::string &steamRoot);
 void findLutris(ManagerSearch &search);
 void findBottles(ManagerSearch &search);
 
-bool isDirectory(const std::string &path);
-bool isFile(const std::string &path);
-// The path with every link resolved, or the path itself when it cannot be.
-std::string realPath(const std::string &path);
 // The names in a folder, sorted by their bytes; none when it cannot be read.
 std::vector<std::string> folderEntries(const std::string &dir);
 bool endsWith(const std::string &text, const char *end);

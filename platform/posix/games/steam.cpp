@@ -59,7 +59,7 @@ static std::vector<std::string> listedLibraries(ManagerSearch &search, const std
                                                 bool flatpak) {
   std::vector<std::string> libraries;
   std::string file = root + "/steamapps/libraryfolders.vdf";
-  if (!isFile(file)) file = root + "/config/libraryfolders.vdf";
+  if (!isRegularFile(file)) file = root + "/config/libraryfolders.vdf";
   std::string text, why;
   std::vector<VdfNode> nodes;
   if (!readRecord(search, file, text)) return libraries;
@@ -103,7 +103,7 @@ static void libraryPrefixes(ManagerSearch &search, const std::string &library,
     ManagedPrefix prefix;
     prefix.prefix = steamapps + "/compatdata/" + appid + "/pfx";
     std::string manifest = steamapps + "/appmanifest_" + appid + ".acf";
-    if (isFile(manifest)) {
+    if (isRegularFile(manifest)) {
       prefix.record = manifest;
       prefix.command = steam;
       prefix.command.insert(prefix.command.end(), {"-applaunch", appid, "%a"});

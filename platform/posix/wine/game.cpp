@@ -1,7 +1,7 @@
-// Finding the Windows game under Wine: the prefixes looked in, the game's
-// command read from each as Windows would read it there, and the choice
-// among the prefixes that hold the game.
-#include <errno.h>
+// Finding the Windows game under Wine: the prefixes looked in (those the
+// game managers keep, and plain Wine's), the game's command read from each
+// as Windows would read it there, and the choice among the prefixes that
+// hold the game.
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,20 +13,25 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/common/error.h"
 #include "platform/posix/common/expand.h"
 #include "platform/posix/common/file.h"
 #include "platform/posix/games/games.h"
 #include "platform/posix/registry/regstore.h"
-#include "platform/posix/wine/game.h"
 #include "platform/posix/wine/prefix.h"
 #include "platform/posix/wine/starter.h"
 #include "platform/posix/wine/winereg.h"
 
 namespace {
 
-void noteLine(PlatNote note, const std::string &line) {
-  if (note) note(line.c_str());
+// printf into a string, for the lines of the search.
+std::string format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *format, ...) {
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
 }
 
 // The keys a prefix's registry files are read for, in one pass each: the
@@ -38,99 +43,76 @@ void noteLine(PlatNote note, const std::string &line) {
 // open the command sees them.
 enum SystemKey { SYSTEM_COMMAND, SYSTEM_NT, SYSTEM_ENVIRONMENT, SYSTEM_PROFILES, SYSTEM_FOLDERS };
 enum UserKey { USER_COMMAND, USER_ENVIRONMENT, USER_VOLATILE };
-
-struct Registry {
-  bool read = false;
-  std::vector<std::vector<WineValue>> values;
-};
-
-// Reads one of the prefix's registry files.  A missing file is an empty
-// registry (a prefix Wine has not set up yet); one that cannot be read is
-// noted and passed over.
-bool readText(const std::string &file, std::string &text, PlatNote note) {
-  if (readRegularFile(file.c_str(), text)) return true;
-  if (errno != ENOENT)
-    noteLine(note, "the Wine prefix's registry \"" + file + "\" cannot be read (error " +
-                       std::to_string(errorFromErrno(errno)) + "); skipping it");
-  text.clear();
-  return false;
-}
+typedef std::vector<std::vector<WineValue>> Keys;
 
 // The values of keys in a registry file's text; a damaged file is noted and
-// passed over.
-Registry parse(const std::string &file, const std::string &text, const std::vector<std::string> &keys,
-               PlatNote note) {
-  Registry registry;
-  registry.values.assign(keys.size(), {});
-  if (text.empty()) return registry;
+// passed over, as one that holds none of them.
+Keys parse(const std::string &file, const std::string &text, const std::vector<std::string> &keys,
+           PlatNote note) {
+  Keys values(keys.size());
   int badLine = 0;
-  if (wineRegistryValues(text, keys, registry.values, &badLine) == WINE_REGISTRY_DAMAGED) {
+  if (!text.empty() && wineRegistryValues(text, keys, values, &badLine) == WINE_REGISTRY_DAMAGED) {
     noteLine(note, "the Wine prefix's registry \"" + file + "\" is damaged at line " +
                        std::to_string(badLine) + "; skipping it");
-    registry.values.assign(keys.size(), {});
-    return registry;
+    values.assign(keys.size(), {});
   }
-  registry.read = true;
-  return registry;
+  return values;
 }
 
 // Whether the text holds name in any letter case.  Most prefixes do not
 // hold the game: a registry without its name anywhere in it need not be
 // read through, which is most of the cost of a search over many prefixes.
-bool mentions(const std::string &text, const char *name) {
-  size_t length = strlen(name);
-  if (length == 0) return true;
+bool mentions(const std::string &text, const std::string &name) {
   const unsigned char first = (unsigned char)(name[0] | 0x20);
   const char *p = text.data(), *end = p + text.size();
-  for (; p + length <= end; ++p)
-    if (((unsigned char)*p | 0x20) == first && strncasecmp(p, name, length) == 0) return true;
+  for (; p + name.size() <= end; ++p)
+    if (((unsigned char)*p | 0x20) == first && strncasecmp(p, name.c_str(), name.size()) == 0) return true;
   return false;
 }
 
+// A prefix's variables, in the order they were set: a later one of a name
+// wins, and names match as Wine matches them.
 typedef std::vector<std::pair<std::string, std::string>> Variables;
 
-bool lookUp(const Variables &variables, const std::string &name, std::string &value) {
-  for (auto it = variables.rbegin(); it != variables.rend(); ++it) {
-    if (wineSameName(it->first.c_str(), name.c_str())) {
-      value = it->second;
-      return true;
+std::string expand(const Variables &variables, const std::string &text) {
+  return expandWindowsVariables(text, [&](const std::string &name, std::string &value) {
+    for (auto it = variables.rbegin(); it != variables.rend(); ++it) {
+      if (wineSameName(it->first.c_str(), name.c_str())) {
+        value = it->second;
+        return true;
+      }
     }
-  }
-  return false;
+    return false;
+  });
 }
 
 void setVariable(Variables &variables, const std::string &name, const WineValue *value) {
-  if (!value) return;
-  std::string text = value->type == REG_TYPE_EXPAND_SZ
-                         ? expandWindowsVariables(value->text, [&](const std::string &n, std::string &v) {
-                             return lookUp(variables, n, v);
-                           })
-                         : value->text;
-  variables.emplace_back(name, text);
+  if (value)
+    variables.emplace_back(name, value->type == REG_TYPE_EXPAND_SZ ? expand(variables, value->text)
+                                                                   : value->text);
 }
 
-void setAll(Variables &variables, const std::vector<WineValue> &values) {
-  for (const WineValue &value : values) setVariable(variables, value.name, &value);
-}
-
-Variables prefixVariables(const Registry &system, const Registry &user) {
+Variables prefixVariables(const Keys &system, const Keys &user) {
   Variables variables;
-  const WineValue *root = wineFindValue(system.values[SYSTEM_NT], "SystemRoot");
+  const WineValue *root = wineFindValue(system[SYSTEM_NT], "SystemRoot");
   std::string systemRoot = root ? root->text : "C:\\windows";
   variables.emplace_back("SystemRoot", systemRoot);
   variables.emplace_back("SystemDrive", systemRoot.substr(0, 2));
-  setAll(variables, system.values[SYSTEM_ENVIRONMENT]);
-  setAll(variables, user.values[USER_ENVIRONMENT]);
-  setAll(variables, user.values[USER_VOLATILE]);
-  const std::vector<WineValue> &profiles = system.values[SYSTEM_PROFILES];
-  setVariable(variables, "ALLUSERSPROFILE", wineFindValue(profiles, "ProgramData"));
-  setVariable(variables, "ProgramData", wineFindValue(profiles, "ProgramData"));
-  setVariable(variables, "PUBLIC", wineFindValue(profiles, "Public"));
-  const std::vector<WineValue> &folders = system.values[SYSTEM_FOLDERS];
-  setVariable(variables, "ProgramFiles", wineFindValue(folders, "ProgramFilesDir"));
-  setVariable(variables, "ProgramFiles(x86)", wineFindValue(folders, "ProgramFilesDir (x86)"));
-  setVariable(variables, "CommonProgramFiles", wineFindValue(folders, "CommonFilesDir"));
-  setVariable(variables, "CommonProgramFiles(x86)", wineFindValue(folders, "CommonFilesDir (x86)"));
+  for (const std::vector<WineValue> *values :
+       {&system[SYSTEM_ENVIRONMENT], &user[USER_ENVIRONMENT], &user[USER_VOLATILE]})
+    for (const WineValue &value : *values) setVariable(variables, value.name, &value);
+  static const struct {
+    const char *variable, *value;
+    SystemKey key;
+  } folders[] = {{"ALLUSERSPROFILE", "ProgramData", SYSTEM_PROFILES},
+                 {"ProgramData", "ProgramData", SYSTEM_PROFILES},
+                 {"PUBLIC", "Public", SYSTEM_PROFILES},
+                 {"ProgramFiles", "ProgramFilesDir", SYSTEM_FOLDERS},
+                 {"ProgramFiles(x86)", "ProgramFilesDir (x86)", SYSTEM_FOLDERS},
+                 {"CommonProgramFiles", "CommonFilesDir", SYSTEM_FOLDERS},
+                 {"CommonProgramFiles(x86)", "CommonFilesDir (x86)", SYSTEM_FOLDERS}};
+  for (const auto &folder : folders)
+    setVariable(variables, folder.variable, wineFindValue(system[folder.key], folder.value));
   return variables;
 }
 
@@ -143,45 +125,41 @@ struct InPrefix {
 bool existsInPrefix(const char *windowsPath, void *context) {
   InPrefix *in = (InPrefix *)context;
   std::string path;
-  struct stat st;
-  if (!wineUnixPath(*in->prefix, windowsPath, path) || stat(path.c_str(), &st) != 0 ||
-      S_ISDIR(st.st_mode))
-    return false;
+  if (!wineUnixPath(*in->prefix, windowsPath, path) || !isRegularFile(path)) return false;
   in->unixPath = path;
   return true;
 }
 
-}  // namespace
-
+// Reads the game's open command (HKEY_CLASSES_ROOT\key) from one prefix:
+// the user's classes (user.reg) first, then the machine's (system.reg), a
+// REG_EXPAND_SZ command expanded with the prefix's own variables.  FOUND
+// with the Linux path of the program the command names, as Windows would
+// read the command there; NO_PROGRAM when that program is not there;
+// NO_COMMAND when there is no command (or no readable registry).
 int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std::string &program) {
   std::string classesKey = std::string("Software\\Classes\\") + key;
   std::string systemFile = prefix + "/system.reg", userFile = prefix + "/user.reg";
   std::string systemText, userText;
-  readText(systemFile, systemText, note);
-  readText(userFile, userText, note);
-  std::string name = classesKey.substr(0, classesKey.find('\\', strlen("Software\\Classes\\")));
-  name = name.substr(name.rfind('\\') + 1);
-  if (!mentions(systemText, name.c_str()) && !mentions(userText, name.c_str())) return PLAT_GAME_NO_COMMAND;
-  Registry system = parse(systemFile, systemText,
-                          {classesKey, "Software\\Microsoft\\Windows NT\\CurrentVersion",
-                           "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
-                           "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-                           "Software\\Microsoft\\Windows\\CurrentVersion"},
-                          note);
+  readOrPassOver(systemFile, systemText, note, "the Wine prefix's registry");
+  readOrPassOver(userFile, userText, note, "the Wine prefix's registry");
+  std::string name(key, strcspn(key, "\\"));
+  if (!mentions(systemText, name) && !mentions(userText, name)) return PLAT_GAME_NO_COMMAND;
+  Keys system = parse(systemFile, systemText,
+                      {classesKey, "Software\\Microsoft\\Windows NT\\CurrentVersion",
+                       "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                       "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                       "Software\\Microsoft\\Windows\\CurrentVersion"},
+                      note);
   // A per-user installer's classes are in user.reg, which Wine does not
   // merge into HKEY_CLASSES_ROOT; Windows does, the user's first.
-  Registry user = parse(userFile, userText, {classesKey, "Environment", "Volatile Environment"}, note);
-  const WineValue *command = wineFindValue(user.values[USER_COMMAND], nullptr);
-  if (!command) command = wineFindValue(system.values[SYSTEM_COMMAND], nullptr);
+  Keys user = parse(userFile, userText, {classesKey, "Environment", "Volatile Environment"}, note);
+  const WineValue *command = wineFindValue(user[USER_COMMAND], nullptr);
+  if (!command) command = wineFindValue(system[SYSTEM_COMMAND], nullptr);
   if (!command) return PLAT_GAME_NO_COMMAND;
 
-  std::string text = command->text;
-  if (command->type == REG_TYPE_EXPAND_SZ) {
-    Variables variables = prefixVariables(system, user);
-    text = expandWindowsVariables(text, [&](const std::string &name, std::string &value) {
-      return lookUp(variables, name, value);
-    });
-  }
+  std::string text = command->type == REG_TYPE_EXPAND_SZ
+                         ? expand(prefixVariables(system, user), command->text)
+                         : command->text;
   InPrefix in{&prefix, ""};
   std::vector<char> buf(text.size() + 8);
   if (!platCommandProgram(text.c_str(), existsInPrefix, &in, buf.data(), (unsigned long)buf.size()))
@@ -190,15 +168,23 @@ int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std:
   return PLAT_GAME_FOUND;
 }
 
+// A Wine prefix to look for the game in: one a game manager keeps, with
+// how that manager starts a program there, or a bare one (no manager) that
+// plain Wine starts programs in.
+struct WinePlace : ManagedPrefix {
+  bool chosenOutright = false;  // $WINEPREFIX: the player's own choice
+};
+
+// The prefixes to look in, in the order they are looked in; looked gets a
+// line for the player for each place looked at.
 std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looked) {
   std::vector<WinePlace> places;
   const char *home = getenv("HOME");
   if (home && home[0] == '/') {
     std::vector<ManagerRecords> records;
     for (const ManagedPrefix &managed : findManagedPrefixes(home, note, &records)) {
-      WinePlace place;
-      static_cast<ManagedPrefix &>(place) = managed;
-      places.push_back(place);
+      places.emplace_back();
+      static_cast<ManagedPrefix &>(places.back()) = managed;
     }
     for (const ManagerRecords &found : records)
       looked.push_back(format(platText(N_("%s: %d Wine prefixes in %s")), found.manager.c_str(),
@@ -209,29 +195,21 @@ std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looke
   std::string player = playerWinePrefix();
   if (player.empty()) return places;
   bool outright = getenv("WINEPREFIX") && *getenv("WINEPREFIX");
-  char *real = realpath(player.c_str(), nullptr);
-  std::string realPlayer = real ? real : player;
-  free(real);
   bool kept = false;
   for (WinePlace &place : places) {
-    char *other = realpath(place.prefix.c_str(), nullptr);
-    if (other && realPlayer == other) {
+    if (realPath(place.prefix) == realPath(player)) {
       place.chosenOutright = outright;
       kept = true;
     }
-    free(other);
   }
   if (!kept) {
-    WinePlace place;
-    place.prefix = player;
-    place.chosenOutright = outright;
-    places.push_back(place);
+    places.emplace_back();
+    places.back().prefix = player;
+    places.back().chosenOutright = outright;
   }
   looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   return places;
 }
-
-namespace {
 
 struct Candidate {
   const WinePlace *place;
@@ -254,25 +232,12 @@ bool before(const Candidate &a, const Candidate &b) {
   return newer(a.changed, b.changed);
 }
 
-char *copyOf(const std::string &text) { return strdup(text.c_str()); }
-
-}  // namespace
-
-std::string format(const char *format, ...) {
-  char text[4096];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
-namespace {
-
 std::string named(const WinePlace &place) {
   return "the Wine prefix \"" + place.prefix + "\"" +
          (place.manager.empty() ? "" : " (" + place.manager + ")");
 }
+
+char *copyOf(const std::string &text) { return strdup(text.c_str()); }
 
 }  // namespace
 
@@ -320,11 +285,6 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
     game->command = copyOf(starterText(chosen->place->environment, chosen->place->command));
   }
   return PLAT_GAME_FOUND;
-}
-
-bool platIsWinePrefix(const char *folder) {
-  struct stat st;
-  return stat((std::string(folder) + "/system.reg").c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void platFreeWineGame(PlatWineGame *game) {

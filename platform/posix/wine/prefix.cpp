@@ -19,15 +19,9 @@ extern char **environ;
 
 // --- the prefix and its drives ---------------------------------------------------
 
-static bool isDirectory(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool isWinePrefix(const std::string &folder) { return isRegularFile(folder + "/system.reg"); }
 
-static bool isRegularFile(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool platIsWinePrefix(const char *folder) { return isWinePrefix(folder); }
 
 static std::string withoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -119,8 +113,7 @@ static std::string prefixAbove(const std::string &path) {
       std::string prefix = start == 0 ? "/" : path.substr(0, start);
       // A prefix has a registry: a drive_c on another disk, which a
       // prefix's drive_c may link to, has none above it.
-      if (isDirectory(joinPath(prefix, "drive_c")) && isRegularFile(joinPath(prefix, "system.reg")))
-        return prefix;
+      if (isDirectory(joinPath(prefix, "drive_c")) && isWinePrefix(prefix)) return prefix;
     }
     end = start;
   }
@@ -193,10 +186,4 @@ std::vector<std::string> wineEnvironment(const std::vector<std::string> &set, co
   environment.insert(environment.end(), set.begin(), set.end());
   if (charset) environment.push_back("LC_CTYPE=C.UTF-8");
   return environment;
-}
-
-std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program) {
-  return wineEnvironment(prefix.empty() ? std::vector<std::string>{}
-                                        : std::vector<std::string>{"WINEPREFIX=" + prefix},
-                         program);
 }

@@ -20,6 +20,9 @@ std::string playerWinePrefix();
 // ignoring case, as Wine looks names up.  False when nothing is there.
 bool wineUnixPath(const std::string &prefix, const std::string &windowsPath, std::string &unixPath);
 
+// True when the folder is a Wine prefix: it holds a registry (system.reg).
+bool isWinePrefix(const std::string &folder);
+
 // The prefix that holds a file: the folder whose drive_c contains it and
 // that holds a registry (system.reg), "" when none does.
 std::string winePrefixHolding(const std::string &path);
@@ -27,16 +30,13 @@ std::string winePrefixHolding(const std::string &path);
 // True when the file begins with "MZ": a Windows program, for Wine to run.
 bool isWindowsProgram(const char *path);
 
-// The environment for Wine to start program in: the launcher's, with
-// WINEPREFIX set to prefix unless that is "".  Wine reads a program's path
-// in the locale's character set, and the launcher's paths are UTF-8: a path
-// beyond ASCII under a locale of another set (as "C" or "POSIX", where a
-// browser was started without a session's settings) would name another file,
-// so such a start gets LC_CTYPE=C.UTF-8.  Empty when the launcher's own
-// environment will do.
-std::vector<std::string> wineEnvironment(const std::string &prefix, const std::string &program);
-// The same with the assignments ("NAME=value") set in place of WINEPREFIX's,
-// as a game manager's command wants them.
+// The environment for Wine to start program in: the launcher's, with the
+// assignments ("NAME=value", such as WINEPREFIX's) set in it.  Wine reads a
+// program's path in the locale's character set, and the launcher's paths
+// are UTF-8: a path beyond ASCII under a locale of another set (as "C" or
+// "POSIX", where a browser was started without a session's settings) would
+// name another file, so such a start gets LC_CTYPE=C.UTF-8.  Empty when the
+// launcher's own environment will do.
 std::vector<std::string> wineEnvironment(const std::vector<std::string> &set, const std::string &program);
 
 #endif
