@@ -3,9 +3,9 @@
 
     translations.py extract OUT.pot FILE...     the texts of the desktop entry,
                                                  the MIME package and the setup
-    translations.py table POT OUT.cpp PO... [--only DIR...] [--not DIR...]
-                                                 the C++ table of every text
-                                                 (of those sources only)
+    translations.py table POT OUT.cpp PO... [--not DIR...]
+                                                 the C++ table of the texts of
+                                                 the sources (not those in DIR)
     translations.py desktop IN OUT PO...        the desktop entry, with
                                                  Name[xx], GenericName[xx]...
     translations.py mime IN OUT PO...           the MIME package, with
@@ -106,19 +106,16 @@ def languages(po_files):
     return result
 
 
-def table(pot, out, po_files, only=(), never=()):
+def table(pot, out, po_files, never=()):
     """The C++ table: the English texts of the sources at hand (a text is
-    left out when every file it comes from is under a folder in never, or
-    none under one in only), and each language's translations of them."""
+    left out when every file it comes from is under a folder in never), and
+    each language's translations of them."""
     def wanted(locations):
-        if not locations:
-            return False
-        if only and not any(loc.startswith(d) for loc in locations for d in only):
-            return False
-        return not all(any(loc.startswith(d) for d in never) for loc in locations)
+        sources = [loc for loc in locations if loc.endswith(".cpp")]
+        return any(not any(loc.startswith(d) for d in never) for loc in sources)
 
     texts = [(ctx, msgid) for ctx, msgid, _, _, where in read_po(pot, with_locations=True)
-             if msgid and ctx is None and wanted(where) and any(w.endswith(".cpp") for w in where)]
+             if msgid and ctx is None and wanted(where)]
     lines = ["// Made by cmake/translations.py from resources/po; do not edit.",
              '#include "platform/language.h"', "",
              "const char *const translatedTexts[] = {"]
@@ -278,15 +275,8 @@ def main():
     if mode == "extract":
         extract(first, [second] + rest)
     elif mode == "table":
-        po_files, only, never, into = [], [], [], None
-        for arg in rest:
-            if arg in ("--only", "--not"):
-                into = only if arg == "--only" else never
-            elif into is not None:
-                into.append(arg)
-            else:
-                po_files.append(arg)
-        table(first, second, po_files, only, never)
+        cut = rest.index("--not") if "--not" in rest else len(rest)
+        table(first, second, rest[:cut], rest[cut + 1:])
     elif mode in ("desktop", "mime", "nsis"):
         {"desktop": desktop, "mime": mime, "nsis": nsis}[mode](first, second, rest)
     else:

@@ -77,10 +77,11 @@ const char *platText(const char *english) {
 }
 
 void platFormatTexts(char *english, unsigned long englishSize, char *shown, unsigned long shownSize,
-                     const char *format, va_list args) {
+                     const char *next, const char *format, va_list args) {
   va_list again;
   va_copy(again, args);
   vsnprintf(english, englishSize, format, args);
-  vsnprintf(shown, shownSize, platText(format), again);
+  size_t length = (size_t)vsnprintf(shown, shownSize, platText(format), again);
   va_end(again);
+  if (next && length < shownSize) snprintf(shown + length, shownSize - length, "\n\n%s", platText(next));
 }

@@ -103,9 +103,11 @@ int platCommandOwner(const char *command, const char *self);
 const char *platText(const char *english);
 // Formats an English text (marked N_, a printf format) with its arguments
 // twice: in English into english, for the log; in the player's language
-// into shown, for the player.  Both are terminated, and cut to fit.
+// into shown, for the player, followed by next (another such text, what to
+// do) as a paragraph of its own when it is not null.  Both are terminated,
+// and cut to fit.
 void platFormatTexts(char *english, unsigned long englishSize, char *shown, unsigned long shownSize,
-                     const char *format, va_list args);
+                     const char *next, const char *format, va_list args);
 // The player's languages, most wanted first: the one at index (0, 1, ...)
 // as a code with an optional region ("pt_BR", "de"), into buf.  False past
 // the last.  On Windows, the display language; on Linux, gettext's order of

@@ -86,13 +86,10 @@ void fatalFormat(const char *next, const char *detail, const char *format, ...) 
   char english[4096], shown[8192];
   va_list args;
   va_start(args, format);
-  platFormatTexts(english, sizeof english, shown, sizeof shown, format, args);
+  platFormatTexts(english, sizeof english, shown, sizeof shown, next, format, args);
   va_end(args);
   size_t length = strlen(shown);
-  const char *const paragraphs[] = {next ? platText(next) : nullptr, detail};
-  for (const char *paragraph : paragraphs) {
-    if (!paragraph || !*paragraph || length >= sizeof shown) continue;
-    length += (size_t)snprintf(shown + length, sizeof shown - length, "\n\n%s", paragraph);
-  }
+  if (detail && *detail && length < sizeof shown)
+    snprintf(shown + length, sizeof shown - length, "\n\n%s", detail);
   fatalError(english, shown);
 }

@@ -55,10 +55,10 @@ void refuse(ManagedPrefix &prefix, const char *next, const char *format, ...) {
   char english[1024], shown[2048];
   va_list args;
   va_start(args, format);
-  platFormatTexts(english, sizeof english, shown, sizeof shown, format, args);
+  platFormatTexts(english, sizeof english, shown, sizeof shown, next, format, args);
   va_end(args);
   prefix.refusal = english;
-  prefix.refusalShown = std::string(shown) + "\n\n" + platText(next);
+  prefix.refusalShown = shown;
 }
 
 void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix) {

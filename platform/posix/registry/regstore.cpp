@@ -78,9 +78,9 @@ Problem problemOf(const char *next, const char *format, ...) {
   char english[1024], shown[2048];
   va_list args;
   va_start(args, format);
-  platFormatTexts(english, sizeof english, shown, sizeof shown, format, args);
+  platFormatTexts(english, sizeof english, shown, sizeof shown, next, format, args);
   va_end(args);
-  return {english, std::string(shown) + "\n\n" + platText(next)};
+  return {english, shown};
 }
 
 struct Cache {
