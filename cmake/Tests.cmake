@@ -129,7 +129,12 @@ foreach(t ${zarno_tests})
   set_tests_properties(${t} PROPERTIES TIMEOUT 900 ${ZARNO_TEST_PROPS})
 endforeach()
 
-# Groups with a harness of their own.
+# Groups with a harness of their own.  Under Wine, what they need from inside
+# it: a held program, a volatile key, a wizard's pages, a message box's text.
+if(WIN32)
+  add_executable(windows_probe tests/support/windows_probe.cpp)
+  target_link_options(windows_probe PRIVATE -municode -static)
+endif()
 add_subdirectory(tests/package)
 add_subdirectory(tests/i18n)
 if(WIN32)

@@ -6,7 +6,7 @@ systems with the real launcher.
   linux:   the launcher's dialog, through a stand-in zenity that records
            the title and text it was given;
   windows: the launcher's message box under Wine, on Xvfb, read from its
-           window by box_reader.exe and closed.  Wine takes the display
+           window by windows_probe.exe and closed.  Wine takes the display
            language from LANG, and falls back to English without a word
            when glibc has no such locale, so the locales are made here
            (localedef, into a folder of the test's own named by LOCPATH).
@@ -132,7 +132,7 @@ def windows(args, rows):
                 registered = True
             run_env = dict(env, **locale_environment(locale))
             launcher = "Z:" + os.path.abspath(args.launcher).replace("/", "\\")
-            r = subprocess.run(["wine", args.reader, launcher] + arguments(case), env=run_env,
+            r = subprocess.run(["wine", args.reader, "box", launcher] + arguments(case), env=run_env,
                                capture_output=True, timeout=120)
             out = r.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
             got_title, _, got_text = out.partition("\n--\n")

@@ -122,7 +122,7 @@ class Harness:
             return status, out.read().decode("utf-8", "replace")
 
     def probe(self, *args, display=None):
-        """Starts the Windows probe of these tests; see setup_probe.cpp."""
+        """Starts the Windows probe of these tests; see tests/support/windows_probe.cpp."""
         command, env = self.command([self.args.probe, *args], display)
         return subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 

@@ -1,18 +1,22 @@
-// What the setup's tests need from inside Wine, where Linux programs cannot
-// reach:
+// What the tests need from inside Wine, where Linux programs cannot reach:
 //
-//   setup_probe hold PROGRAM MARKER    start PROGRAM suspended, so that its
+//   windows_probe hold PROGRAM MARKER  start PROGRAM suspended, so that its
 //       file is in use as a running program's is; print "held", and end it
 //       once the file MARKER exists
-//   setup_probe volatile KEY           make HKEY_CURRENT_USER\KEY volatile:
+//   windows_probe volatile KEY         make HKEY_CURRENT_USER\KEY volatile:
 //       no lasting key can be made below it (error 1021), so a write there
 //       fails as on a damaged registry; it lasts while the wineserver does
-//   setup_probe pages TITLE FOLDER     walk the wizard whose window's
+//   windows_probe pages TITLE FOLDER   walk the wizard whose window's
 //       title begins with TITLE: for each page ("page|N"), print its controls, hidden
 //       ones too ("class|id|visible|text", a list's lines as "item|text"),
 //       save the window as
 //       FOLDER\page-N.bmp, and press its default button (id 1) when enabled
 //       (the progress page is left to go on by itself)
+//   windows_probe box COMMAND...       run the command line, read the message
+//       box its program shows as the player sees it (its title, "--", its
+//       text, in UTF-8, line ends kept), press OK, and end with the
+//       program's exit status (100: no box appeared).  The text is read from
+//       the window, so that it is there with or without the fonts it needs.
 //
 // Exit status 0 when done, 1 on a timeout or failure.
 #include <windows.h>
@@ -22,12 +26,12 @@
 #include <cstring>
 #include <string>
 
-static void printUtf8(const wchar_t *text) {
-  char bytes[4096];
+// oneLine: one line a control, with line ends inside a text as blanks.
+static void printUtf8(const wchar_t *text, bool oneLine = true) {
+  char bytes[16384];
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
   if (n <= 0) bytes[0] = '\0';
-  // One line a control: line ends inside a text are shown as "\n".
-  for (char *c = bytes; *c; ++c)
+  for (char *c = bytes; *c && oneLine; ++c)
     if (*c == '\r' || *c == '\n') *c = ' ';
   fputs(bytes, stdout);
 }
@@ -177,32 +181,44 @@ static HWND currentPage(HWND wizard) {
   return nullptr;
 }
 
+// A dialog window to look for: one whose title begins with title (NSIS's
+// English captions end in a blank), or one of the process process.
 struct Search {
   const wchar_t *title;
+  DWORD process;
   HWND found;
 };
 
-// A wizard's window: a dialog whose title begins with the one looked for
-// (NSIS's English captions end in a blank).
-static BOOL CALLBACK matchWizard(HWND window, LPARAM data) {
+static BOOL CALLBACK matchDialog(HWND window, LPARAM data) {
   Search *search = (Search *)data;
   wchar_t name[16], title[256];
   GetClassNameW(window, name, 16);
   GetWindowTextW(window, title, 256);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
   if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(window) ||
-      wcsncmp(title, search->title, wcslen(search->title)) != 0)
+      (search->title ? wcsncmp(title, search->title, wcslen(search->title)) != 0
+                     : process != search->process))
     return TRUE;
   search->found = window;
   return FALSE;
 }
 
-static int walkPages(const wchar_t *title, const wchar_t *folder) {
-  Search search = {title, nullptr};
+// Looks for the dialog for a minute; stop, when it ends, ends the wait early.
+static HWND findDialog(Search search, HANDLE stop) {
   for (int i = 0; i < 600 && !search.found; ++i) {
-    EnumWindows(matchWizard, (LPARAM)&search);
-    if (!search.found) Sleep(100);
+    EnumWindows(matchDialog, (LPARAM)&search);
+    if (search.found) break;
+    if (!stop)
+      Sleep(100);
+    else if (WaitForSingleObject(stop, 100) == WAIT_OBJECT_0)
+      break;
   }
-  HWND wizard = search.found;
+  return search.found;
+}
+
+static int walkPages(const wchar_t *title, const wchar_t *folder) {
+  HWND wizard = findDialog({title, 0, nullptr}, nullptr);
   if (!wizard) {
     fputs("no window of that title\n", stderr);
     return 1;
@@ -253,10 +269,53 @@ static int walkPages(const wchar_t *title, const wchar_t *folder) {
   return IsWindow(wizard) ? 1 : 0;
 }
 
+static int readBox(const wchar_t *command) {
+  wchar_t line[8192];
+  lstrcpynW(line, command, 8192);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    fprintf(stderr, "cannot start the program: error %lu\n", GetLastError());
+    return 101;
+  }
+  HWND box = findDialog({nullptr, process.dwProcessId, nullptr}, process.hProcess);
+  int status = 100;
+  if (box) {
+    // The box's title, then its text: the static control MessageBox makes,
+    // whose identifier is 0xFFFF.
+    wchar_t text[8192];
+    GetWindowTextW(box, text, 8192);
+    printUtf8(text, false);
+    fputs("\n--\n", stdout);
+    GetDlgItemTextW(box, 0xFFFF, text, 8192);
+    printUtf8(text, false);
+    fputs("\n", stdout);
+    fflush(stdout);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    status = (int)code;
+  } else {
+    fputs("no box appeared\n", stderr);
+    TerminateProcess(process.hProcess, 100);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return status;
+}
+
 int wmain(int argc, wchar_t **argv) {
   if (argc == 4 && wcscmp(argv[1], L"hold") == 0) return hold(argv[2], argv[3]);
   if (argc == 3 && wcscmp(argv[1], L"volatile") == 0) return makeVolatile(argv[2]);
   if (argc == 4 && wcscmp(argv[1], L"pages") == 0) return walkPages(argv[2], argv[3]);
-  fputs("usage: setup_probe hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER\n", stderr);
+  if (argc >= 3 && wcscmp(argv[1], L"box") == 0) {
+    // The command line as it was given, after "box ".
+    const wchar_t *rest = wcsstr(GetCommandLineW(), L" box ");
+    if (rest) return readBox(rest + 5);
+  }
+  fputs("usage: windows_probe hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER | box COMMAND...\n",
+        stderr);
   return 1;
 }
