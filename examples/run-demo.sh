@@ -6,13 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null || ! command -v make >/dev/null; then
-  echo "Installing cmake, g++ and make..."
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq cmake g++ make >/dev/null
-fi
+# What building the launcher needs, installed when missing.
+bash cmake/packages.sh build
 
 # The native preset's programs when they are there; otherwise a build of
 # just the launcher and the demonstration game, which needs no test libraries.
@@ -36,10 +31,15 @@ REG
 rm -f "$demo/launcher.log"
 
 echo "\$ zarnolaunch -logfile $demo/launcher.log examples/example.zarnok"
-status=0
-ZARNOLAUNCH_REGISTRY="$demo/registry.reg" "$build/zarnolaunch" \
-  -logfile "$demo/launcher.log" examples/example.zarnok || status=$?
-sleep 0.3  # the game runs on after the launcher has ended
+# The game runs on after the launcher has ended, with the launcher's
+# output as its own: the pipe ends once both have ended.
+{
+  status=0
+  ZARNOLAUNCH_REGISTRY="$demo/registry.reg" "$build/zarnolaunch" \
+    -logfile "$demo/launcher.log" examples/example.zarnok || status=$?
+  echo "$status" >"$demo/status"
+} | cat
+status=$(cat "$demo/status")
 echo "(launcher exit status: $status)"
 echo
 echo "--- $demo/launcher.log"
