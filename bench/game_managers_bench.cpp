@@ -78,7 +78,7 @@ static void layOut() {
   otherReg = makeSystemReg(h + "/other.reg", false);
   bool first = true;
   for (const ManagedPrefix &p : findManagedPrefixes(h, nullptr, nullptr)) {
-    if (!p.refusal.empty()) continue;
+    if (!p.start.refusal.empty()) continue;
     fs::remove(p.prefix + "/system.reg");
     fs::create_hard_link(first ? systemReg : otherReg, p.prefix + "/system.reg");
     first = false;
@@ -109,7 +109,7 @@ static void SearchAndRead(benchmark::State &state) {
   prefixesFound = findManagedPrefixes(benchHome, nullptr, nullptr).size();
   for (auto _ : state) {
     PlatWineGame game;
-    if (platFindWineGame("Zarnok\\shell\\open\\command", &game, nullptr) != PLAT_GAME_FOUND)
+    if (platFindWineGame("Zarnok\\shell\\open\\command", nullptr, &game, nullptr) != PLAT_GAME_FOUND)
       state.SkipWithError("the game was not found");
     platFreeWineGame(&game);
   }

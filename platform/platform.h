@@ -151,11 +151,13 @@ long platStartGame(const char *program, const char *argument, char *commandLine,
 // The game installed under Wine, for a Linux launcher whose own registry
 // names none: the game's open command (HKEY_CLASSES_ROOT\key) is looked for
 // in the Wine prefixes of this machine, and a prefix holds the game when the
-// program that command names exists there.  The prefixes' files are only
-// read; one that is damaged or unreadable goes to note and is passed over.
-// The result says how the search ended; what it found, or why not, is in
-// game, as heap strings that platFreeWineGame frees.  Windows has no
-// prefixes: PLAT_GAME_NO_COMMAND, and nothing in game.
+// program that command names exists there.  preferred, when not null, is
+// the prefix chosen before (looked for again because something changed):
+// when it still holds the game it is chosen again.  The prefixes' files
+// are only read; one that is damaged or unreadable goes to note and is
+// passed over.  The result says how the search ended; what it found, or
+// why not, is in game, as heap strings that platFreeWineGame frees.
+// Windows has no prefixes: PLAT_GAME_NO_COMMAND, and nothing in game.
 #define PLAT_GAME_FOUND 0
 #define PLAT_GAME_NO_COMMAND 1  // no prefix holds the game's open command
 #define PLAT_GAME_NO_PROGRAM 2  // some do, but the program it names is in none
@@ -165,16 +167,28 @@ typedef struct PlatWineGame {
   char *prefix;   // the prefix it was found in
   char *manager;  // the game manager that keeps that prefix, or null
   char *command;  // how the manager starts it (for platStartGame), or null
+  // The manager's record the command was read from, and when that was
+  // last changed, for platCheckStoredGame; or null.
+  char *record;
   // Refused: why the game cannot be started there, in English for the log.
   char *why;
   // For the player, in their language: where the launcher looked (not
   // found), or why the game cannot be started and what to do (refused).
   char *whyShown;
 } PlatWineGame;
-int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note);
-// True when folder is a Wine prefix still: it holds a registry.
-bool platIsWinePrefix(const char *folder);
+int platFindWineGame(const char *key, const char *preferred, PlatWineGame *game, PlatNote note);
 void platFreeWineGame(PlatWineGame *game);
+
+// Whether what platFindWineGame found, as an earlier run stored it (prefix,
+// and command and record or null), still holds: the prefix is still a
+// prefix, the program the command runs is still there, and the record has
+// not changed since (one stat; nothing is read).  PLAT_STORED_GOOD; else
+// why, in English for the log, goes to buf.
+#define PLAT_STORED_GOOD 0
+#define PLAT_STORED_GONE 1     // the prefix, or the manager's program, is gone
+#define PLAT_STORED_CHANGED 2  // the manager's record changed: it may start the game otherwise now
+int platCheckStoredGame(const char *prefix, const char *command, const char *record, char *buf,
+                        unsigned long size);
 
 // After a registry call failed with PLAT_ERROR_BADDB: why the registry as a
 // whole cannot be used (which file, which line), as a sentence in English

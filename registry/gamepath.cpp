@@ -16,7 +16,9 @@ bool gameLookupForInstall = false;
 static const char prefixValue[] = "Wine prefix of Zarnok";
 static const char managerValue[] = "Game manager of Zarnok";
 static const char commandValue[] = "Command for Zarnok";
+static const char recordValue[] = "Record for Zarnok";
 static char *gameManager;
+static char *gameRecord;
 // Set when the record an earlier run stored held a game under Wine: values
 // of it that this run did not find are removed when the record is stored.
 static bool storedUnderWine;
@@ -67,10 +69,11 @@ static void findInCommand(char *command) {
   if (!found) cannotFind(nullptr);
 }
 
-// The game under Wine, for a launcher whose registry names none.
-static void findUnderWine(const char *key) {
+// The game under Wine, for a launcher whose registry names none, or whose
+// stored choice no longer holds (preferred: the prefix chosen then).
+static void findUnderWine(const char *key, const char *preferred) {
   PlatWineGame found;
-  int result = platFindWineGame(key, &found, logLine);
+  int result = platFindWineGame(key, preferred, &found, logLine);
   if (result == PLAT_GAME_FOUND && !fitsCache(found.path)) result = PLAT_GAME_NO_PROGRAM;
   switch (result) {
     case PLAT_GAME_FOUND:
@@ -88,6 +91,7 @@ static void findUnderWine(const char *key) {
   gamePrefix = found.prefix;
   gameManager = found.manager;
   gameCommand = found.command;
+  gameRecord = found.record;
   free(found.path);
   free(found.why);
   free(found.whyShown);
@@ -111,23 +115,36 @@ const char *gamePath(void) {
   char *stored = regReadString(HKCR, "ZarnoLaunch", "Path to Zarnok");
   char *storedPrefix = regReadString(HKCR, "ZarnoLaunch", prefixValue);
   storedUnderWine = storedPrefix != nullptr;
-  // A prefix that was removed takes its game's record with it, even where
-  // the game's file is still reached (through a link, say): Wine would make
-  // a new, empty prefix in its place.
-  bool prefixGone = storedPrefix && !platIsWinePrefix(storedPrefix);
-  if (stored && fitsCache(stored) && platFileExists(stored) && !prefixGone &&
-      !(gameLookupForInstall && storedPrefix)) {
+  bool usable = stored && fitsCache(stored) && platFileExists(stored) && !(gameLookupForInstall && storedPrefix);
+  if (stored && storedPrefix && !usable && !gameLookupForInstall)
+    logPrintf("looking for Zarnok again: \"%s\" is gone", stored);
+  if (usable && storedPrefix) {
+    gameManager = regReadString(HKCR, "ZarnoLaunch", managerValue);
+    gameCommand = regReadString(HKCR, "ZarnoLaunch", commandValue);
+    gameRecord = regReadString(HKCR, "ZarnoLaunch", recordValue);
+    // A prefix that was removed takes its game's record with it, even where
+    // the game's file is still reached (through a link, say): Wine would
+    // make a new, empty prefix in its place.  A manager's program that is
+    // gone, or its record changed (the player chose another Wine or Proton
+    // there), calls for the search again, which prefers the prefix chosen.
+    char why[1024];
+    if (platCheckStoredGame(storedPrefix, gameCommand, gameRecord, why, sizeof why) != PLAT_STORED_GOOD) {
+      logPrintf("looking for Zarnok again: %s", why);
+      usable = false;
+    }
+  }
+  if (usable) {
     strcpy(gamePathCache, stored);
     free(stored);
     gamePrefix = storedPrefix;
-    if (storedPrefix) {
-      gameManager = regReadString(HKCR, "ZarnoLaunch", managerValue);
-      gameCommand = regReadString(HKCR, "ZarnoLaunch", commandValue);
-    }
     return gamePathCache;
   }
   free(stored);
-  free(storedPrefix);
+  free(gameManager);
+  free((char *)gameCommand);
+  free(gameRecord);
+  gameManager = gameRecord = nullptr;
+  gameCommand = nullptr;
 
   // The game's own installation left its open command; a Linux player who
   // installed the Windows game under Wine has it only in the Wine prefix's
@@ -138,7 +155,8 @@ const char *gamePath(void) {
   if (command)
     findInCommand(command);
   else
-    findUnderWine(key);
+    findUnderWine(key, gameLookupForInstall ? nullptr : storedPrefix);
+  free(storedPrefix);
   gamePathDerived = true;
   if (!gameLookupForInstall) storeGameRecord(writeThroughClasses);
   return gamePathCache;
@@ -150,4 +168,5 @@ void storeGameRecord(RecordWrite write) {
   write(prefixValue, gamePrefix);
   write(managerValue, gameManager);
   write(commandValue, gameCommand);
+  write(recordValue, gameRecord);
 }

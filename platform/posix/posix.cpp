@@ -135,7 +135,7 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 // through Wine: "wine" from PATH, or $WINE as Wine's own tools allow, with
 // the game's path and the address, in the prefix where the launcher found
 // it; or, for a game whose prefix a game manager keeps, by the command that
-// manager starts it with.  A browser or xdg-open starts the launcher with no
+// manager starts it with, in the folder the manager starts it in.  A browser or xdg-open starts the launcher with no
 // Wine variables at all, so the prefix must come from what was stored; a
 // game named without one (by hand) starts in the prefix whose drive_c holds
 // it, if that is a prefix.
@@ -149,6 +149,14 @@ long platStartGame(const char *program, const char *argument, char *, const char
   bool throughWine = false;
   if (command && starterParse(command, set, words)) {
     note(("starting Zarnok with \"" + std::string(command) + "\"").c_str());
+    // In the folder the manager starts it in: a PWD of the command's own
+    // (a Steam shortcut's start folder), else the game's folder.
+    for (const std::string &word : set)
+      if (word.compare(0, 4, "PWD=") == 0) options.directory = word.substr(4);
+    if (options.directory.empty()) {
+      options.directory = directoryOf(program);
+      set.push_back("PWD=" + options.directory);
+    }
   } else if (isWindowsProgram(program)) {
     throughWine = true;
     const char *wine = getenv("WINE");

@@ -186,14 +186,17 @@ long platStartGame(const char *, const char *, char *commandLine, const char *, 
 bool platRegistryProblem(char *, unsigned long, char *, unsigned long) { return false; }
 
 // On Windows the game's installation is the registry itself.
-int platFindWineGame(const char *, PlatWineGame *game, PlatNote) {
+int platFindWineGame(const char *, const char *, PlatWineGame *game, PlatNote) {
   memset(game, 0, sizeof *game);
   return PLAT_GAME_NO_COMMAND;
 }
 
 void platFreeWineGame(PlatWineGame *) {}
 
-bool platIsWinePrefix(const char *) { return false; }
+int platCheckStoredGame(const char *, const char *, const char *, char *buf, unsigned long size) {
+  if (size) buf[0] = '\0';
+  return PLAT_STORED_GOOD;
+}
 
 long platRegOpenKey(unsigned long root, const char *path, PlatKeyHandle *key) {
   HKEY h;

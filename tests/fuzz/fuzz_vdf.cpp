@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/games/vdf.h"
+#include "platform/posix/steam/vdf.h"
 
 static std::string quoted(const std::string &text) {
   std::string out = "\"";

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-30}
 failed=0
-for target in clean_server ini_lookup registry_file wine_registry vdf; do
+for target in clean_server ini_lookup registry_file wine_registry vdf vdf_binary records; do
   work=build/fuzz/corpus/$target
   mkdir -p "$work"
   echo "-- fuzz_$target for ${seconds}s"

@@ -6,8 +6,11 @@
 #ifndef ZARNO_TEST_GAME_MANAGERS_H
 #define ZARNO_TEST_GAME_MANAGERS_H
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/posix/steam/vdf.h"
 
 namespace support {
 
@@ -22,11 +25,49 @@ void makeSteamRoot(const std::string &root, const std::vector<std::string> &libr
 // Steam installed, steamapps/appmanifest_<appid>.acf.  Without the manifest
 // it is a shortcut to a game Steam did not install.
 void makeSteamApp(const std::string &library, const std::string &appid, bool installed);
+// An app's appmanifest_<appid>.acf in a library, installed in
+// common/<installdir>.
+void makeSteamManifest(const std::string &library, const std::string &appid, const std::string &installdir);
+
+// Steam's binary KeyValues of the nodes, as Steam writes them: each node
+// with its type byte; a block, and the whole, ended by VDF_BINARY_END.
+// With keys (appinfo.vdf since 2024) each key is its index there, added
+// when missing.
+std::string binaryVdf(const std::vector<VdfNode> &nodes, std::vector<std::string> *keys = nullptr);
+VdfNode vdfString(const std::string &key, const std::string &value);
+VdfNode vdfInt(const std::string &key, long long value);
+VdfNode vdfBlock(const std::string &key, const std::vector<VdfNode> &children);
+
+// A player's game added to Steam, as userdata/<user>/config/shortcuts.vdf
+// keeps it; appid 0 stores none (older files), and Steam computes it.
+struct Shortcut {
+  long long appid;
+  std::string name, exe, startDir;
+};
+void makeSteamShortcuts(const std::string &root, const std::string &user, const std::vector<Shortcut> &shortcuts);
+// Steam's config/config.vdf with the Proton chosen for app ids ("0": the
+// player's default).
+void makeSteamToolChoice(const std::string &root, const std::map<std::string, std::string> &tools);
+// A tool installed as an app of a library (Valve's Proton, the Steam Linux
+// Runtime): its appmanifest, and common/<installdir>/toolmanifest.vdf with
+// its command line and the app id of the tool it required (none: "").
+// Returns its folder.
+std::string makeSteamTool(const std::string &library, const std::string &appid, const std::string &installdir,
+                          const std::string &commandline, const std::string &required);
+// A custom tool in the root's compatibilitytools.d/<folder>, named name in
+// its compatibilitytool.vdf, requiring the tool of app id required.
+std::string makeCustomTool(const std::string &root, const std::string &folder, const std::string &name,
+                           const std::string &required);
+// appcache/appinfo.vdf (version 29) whose tool section maps Valve's tool
+// names to their app ids, after a section of another app.
+void makeSteamAppinfo(const std::string &root, const std::map<std::string, std::string> &tools);
 
 // Heroic's GamesConfig/<appName>.json with the game's Wine: type "wine" or
-// "proton" (whose prefix is winePrefix/pfx), or another of Heroic's types.
+// "proton" (whose prefix is winePrefix/pfx), or another of Heroic's types;
+// disableUmu as the game's setting of that name.
 void makeHeroicGame(const std::string &home, const std::string &gamesConfig, const std::string &appName,
-                    const std::string &winePrefix, const std::string &bin, const std::string &type);
+                    const std::string &winePrefix, const std::string &bin, const std::string &type,
+                    bool disableUmu = false);
 
 // Lutris's games/<slug>-<id>.yml of a wine game; an empty version leaves
 // the runner's section out.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/posix/games/games.h"
-#include "platform/posix/games/vdf.h"
+#include "platform/posix/steam/vdf.h"
 #include "support/game_managers.h"
 #include "support/support.h"
 
@@ -33,13 +33,31 @@ std::string atHome(std::string text, const std::string &home) {
 }
 
 const char flatpakSteam[] = "/.var/app/com.valvesoftware.Steam";
-const char shortcut[] = "Steam cannot pass an address to this game: it is a shortcut to a program that Steam "
-                        "did not install.";
+const char inFlatpak[] = "Zarnok is in Steam's Flatpak, and only Steam itself can start the Proton that runs it there.";
+
+// The program a prefix holds: in its drive_c, unless the layout put it in
+// the folder of the Steam game whose prefix this is.
+std::string programIn(const ManagedPrefix &p) {
+  std::string own = p.prefix + "/../../../common/Zarnok/zarnok.exe";
+  return fs::exists(own) ? fs::canonical(own).string() : p.prefix + "/drive_c/Games/Zarnok/zarnok.exe";
+}
+
+// A file of a layout, with its folders.
+void put(const std::string &path, const std::string &text) {
+  fs::create_directories(fs::path(path).parent_path());
+  support::writeFile(path, text);
+}
+
+void program(const std::string &path) {
+  put(path, "#!/bin/sh\n");
+  support::makeExecutable(path);
+}
 
 }  // namespace
 
 TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
   using H = const std::string &;
+  const std::string sniper = "SteamLinuxRuntime_sniper", entry = "/_v2-entry-point --verb=%verb% --";
   const struct {
     const char *what;
     std::function<void(H)> layOut;
@@ -47,46 +65,109 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
     std::vector<std::string> records;   // manager | folder | prefixes
     std::vector<std::string> notes;     // a part of each line noted
   } rows[] = {
-      {"Steam: two libraries, the root reached twice, a shortcut, a compatdata without pfx",
-       [](H h) {
-         support::makeSteamRoot(h + "/.local/share/Steam", {h + "/.local/share/Steam", h + "/Games/Steam Library"});
+      {"Steam: its own game by id, a borrowed prefix and a shortcut through their Proton in the runtime",
+       [&](H h) {
+         std::string root = h + "/.local/share/Steam", other = h + "/Games/Steam Library";
+         support::makeSteamRoot(root, {root, other});
          fs::create_directory(h + "/.steam");
-         fs::create_directory_symlink(h + "/.local/share/Steam", h + "/.steam/steam");
-         support::makeSteamApp(h + "/.local/share/Steam", "570", true);
-         support::makeSteamApp(h + "/Games/Steam Library", "3012345678", false);
-         support::makeSteamApp(h + "/Games/Steam Library", "1091500", true);
-         fs::create_directories(h + "/Games/Steam Library/steamapps/compatdata/620");
+         fs::create_directory_symlink(root, h + "/.steam/steam");
+         support::makeSteamApp(root, "570", true);
+         support::writeFile(root + "/steamapps/common/Zarnok/zarnok.exe", "MZ");
+         // The game's manifest in one library, its prefix in another.
+         support::makeSteamApp(other, "1091500", false);
+         support::makeSteamManifest(root, "1091500", "Cyberpunk 2077");
+         support::makeSteamApp(other, "3012345678", false);
+         fs::create_directories(other + "/steamapps/compatdata/620");
+         std::string start = other + "/steamapps/compatdata/3012345678/pfx/drive_c/Games/Zarnok";
+         fs::create_directories(start);
+         support::makeSteamShortcuts(root, "12345678", {{3012345678, "Zarnok", start + "/zarnok.exe", start}});
+         support::makeSteamToolChoice(root, {{"1091500", "proton_9"}, {"3012345678", "GE-Proton9-20"}});
+         support::makeSteamAppinfo(root, {{"proton_9", "2805730"}});
+         support::makeSteamTool(root, "2805730", "Proton 9.0", "/proton %verb%", "1628350");
+         support::makeSteamTool(other, "1628350", sniper, entry, "");
+         support::makeCustomTool(root, "GE-Proton9-20", "GE-Proton9-20", "1628350");
        },
        {"Steam | <home>/.local/share/Steam/steamapps/compatdata/570/pfx |  | steam -applaunch 570 %a |  | "
         "<home>/.local/share/Steam/steamapps/appmanifest_570.acf",
-        "Steam | <home>/Games/Steam Library/steamapps/compatdata/1091500/pfx |  | steam -applaunch 1091500 %a |  | "
-        "<home>/Games/Steam Library/steamapps/appmanifest_1091500.acf",
-        "Steam | <home>/Games/Steam Library/steamapps/compatdata/3012345678/pfx |  |  | " + std::string(shortcut) +
-            " | <home>/Games/Steam Library/steamapps/compatdata/3012345678"},
+        "Steam | <home>/Games/Steam Library/steamapps/compatdata/1091500/pfx | STEAM_COMPAT_APP_ID=0 "
+        "STEAM_COMPAT_DATA_PATH=<home>/Games/Steam Library/steamapps/compatdata/1091500 "
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam STEAM_COMPAT_TOOL_PATHS=<home>/.local/share/"
+        "Steam/steamapps/common/Proton 9.0:<home>/Games/Steam Library/steamapps/common/SteamLinuxRuntime_sniper "
+        "STEAM_COMPAT_LIBRARY_PATHS=<home>/.local/share/Steam:<home>/Games/Steam Library STEAM_COMPAT_SHADER_PATH="
+        "<home>/Games/Steam Library/steamapps/shadercache/1091500 | <home>/Games/Steam Library/steamapps/common/"
+        "SteamLinuxRuntime_sniper/_v2-entry-point --verb=waitforexitandrun -- <home>/.local/share/Steam/steamapps/"
+        "common/Proton 9.0/proton waitforexitandrun %e %a |  | <home>/.local/share/Steam/config/config.vdf",
+        "Steam | <home>/Games/Steam Library/steamapps/compatdata/3012345678/pfx | STEAM_COMPAT_APP_ID=0 "
+        "STEAM_COMPAT_DATA_PATH=<home>/Games/Steam Library/steamapps/compatdata/3012345678 "
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam STEAM_COMPAT_TOOL_PATHS=<home>/.local/share/"
+        "Steam/compatibilitytools.d/GE-Proton9-20:<home>/Games/Steam Library/steamapps/common/"
+        "SteamLinuxRuntime_sniper STEAM_COMPAT_LIBRARY_PATHS=<home>/.local/share/Steam:<home>/Games/Steam Library "
+        "STEAM_COMPAT_SHADER_PATH=<home>/Games/Steam Library/steamapps/shadercache/3012345678 PWD=<home>/Games/"
+        "Steam Library/steamapps/compatdata/3012345678/pfx/drive_c/Games/Zarnok | <home>/Games/Steam Library/"
+        "steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point --verb=waitforexitandrun -- <home>/.local/"
+        "share/Steam/compatibilitytools.d/GE-Proton9-20/proton waitforexitandrun %e %a |  | <home>/.local/share/"
+        "Steam/config/config.vdf"},
        {"Steam | <home>/.local/share/Steam | 3"},
        {}},
-      {"Flatpak Steam: paths inside its sandbox mapped back, a shared folder kept",
+      {"Steam: shortcuts of two users in SteamApps, one without a stored id; the default Proton without its "
+       "runtime; a Proton that Steam's records do not name",
+       [&](H h) {
+         std::string root = h + "/.steam/debian-installation", lib = h + "/Windows Games";
+         support::makeSteamRoot(root, {root, lib});
+         support::makeSteamApp(lib, "3212301172", false);
+         support::makeSteamApp(lib, "2900000001", false);
+         fs::rename(lib + "/steamapps", lib + "/SteamApps");
+         support::makeSteamShortcuts(root, "111", {{0, "Zarnok", "/usr/games/zarnok.exe", "/usr/games"}});
+         support::makeSteamShortcuts(root, "222", {{2900000001, "Zarnok", "/usr/games/zarnok.exe", h + "/gone"}});
+         support::makeSteamToolChoice(root, {{"0", "proton_experimental"}, {"2900000001", "proton_gone"}});
+         support::makeSteamAppinfo(root, {{"proton_experimental", "1493710"}});
+         support::makeSteamTool(root, "1493710", "Proton - Experimental", "/proton %verb%", "1628350");
+         std::string old = h + "/Protons/Proton 8.0";
+         put(old + "/proton", "#!/usr/bin/env python3\n");
+         put(lib + "/SteamApps/compatdata/2900000001/config_info",
+                            "8.0-104\n" + old + "/files/share/fonts/\n" + old + "/files/lib/\n" + root);
+       },
+       {"Steam | <home>/Windows Games/SteamApps/compatdata/2900000001/pfx | STEAM_COMPAT_APP_ID=0 "
+        "STEAM_COMPAT_DATA_PATH=<home>/Windows Games/SteamApps/compatdata/2900000001 "
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.steam/debian-installation STEAM_COMPAT_TOOL_PATHS=<home>/Protons/"
+        "Proton 8.0 STEAM_COMPAT_LIBRARY_PATHS=<home>/.steam/debian-installation:<home>/Windows Games "
+        "STEAM_COMPAT_SHADER_PATH=<home>/Windows Games/SteamApps/shadercache/2900000001 | <home>/Protons/"
+        "Proton 8.0/proton waitforexitandrun %e %a |  | <home>/.steam/debian-installation/config/config.vdf",
+        "Steam | <home>/Windows Games/SteamApps/compatdata/3212301172/pfx | STEAM_COMPAT_APP_ID=0 "
+        "STEAM_COMPAT_DATA_PATH=<home>/Windows Games/SteamApps/compatdata/3212301172 "
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.steam/debian-installation STEAM_COMPAT_TOOL_PATHS=<home>/.steam/"
+        "debian-installation/steamapps/common/Proton - Experimental STEAM_COMPAT_LIBRARY_PATHS=<home>/.steam/"
+        "debian-installation:<home>/Windows Games STEAM_COMPAT_SHADER_PATH=<home>/Windows Games/SteamApps/"
+        "shadercache/3212301172 PWD=/usr/games | <home>/.steam/debian-installation/steamapps/common/"
+        "Proton - Experimental/proton waitforexitandrun %e %a |  | <home>/.steam/debian-installation/config/"
+        "config.vdf"},
+       {"Steam | <home>/.steam/debian-installation | 2"},
+       {"Steam's tool \"proton_gone\" for app 2900000001 is not found; the prefix was last set up by \"<home>/"
+        "Protons/Proton 8.0\"",
+        "the runtime that \"<home>/.steam/debian-installation/steamapps/common/Proton - Experimental\" requires "
+        "(Steam app 1628350) is not installed; starting it without"}},
+      {"Flatpak Steam: paths inside its sandbox mapped back, a shared folder kept; its Proton refused",
        [](H h) {
          std::string app = h + flatpakSteam;
          support::makeSteamRoot(app + "/.local/share/Steam",
                                 {h + "/.local/share/Steam", h + "/SteamLibrary", h + "/Games/Shared"});
          support::makeSteamApp(app + "/.local/share/Steam", "440", true);
          support::makeSteamApp(app + "/SteamLibrary", "1091500", true);
+         support::writeFile(app + "/SteamLibrary/steamapps/common/Zarnok/zarnok.exe", "MZ");
          support::makeSteamApp(h + "/Games/Shared", "620", true);
        },
-       {"Steam | <home>/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/compatdata/440/pfx |  | "
-        "flatpak run com.valvesoftware.Steam -applaunch 440 %a |  | "
-        "<home>/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/appmanifest_440.acf",
+       {"Steam | <home>/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/compatdata/440/pfx |  |  | " +
+            std::string(inFlatpak) + " | <home>/.var/app/com.valvesoftware.Steam/.local/share/Steam/config/config.vdf",
         "Steam | <home>/.var/app/com.valvesoftware.Steam/SteamLibrary/steamapps/compatdata/1091500/pfx |  | "
         "flatpak run com.valvesoftware.Steam -applaunch 1091500 %a |  | "
         "<home>/.var/app/com.valvesoftware.Steam/SteamLibrary/steamapps/appmanifest_1091500.acf",
-        "Steam | <home>/Games/Shared/steamapps/compatdata/620/pfx |  | flatpak run com.valvesoftware.Steam "
-        "-applaunch 620 %a |  | <home>/Games/Shared/steamapps/appmanifest_620.acf"},
+        "Steam | <home>/Games/Shared/steamapps/compatdata/620/pfx |  |  | " + std::string(inFlatpak) +
+            " | <home>/.var/app/com.valvesoftware.Steam/.local/share/Steam/config/config.vdf"},
        {"Steam | <home>/.var/app/com.valvesoftware.Steam/.local/share/Steam | 3"},
        {}},
-      {"snap Steam, its list in config/ as Steam wrote it before 2021",
+      {"snap Steam with its folder hidden, its list in config/ as Steam wrote it before 2021",
        [](H h) {
-         std::string root = h + "/snap/steam/common/.local/share/Steam";
+         std::string root = h + "/.snap/data/steam/common/.local/share/Steam";
          support::makeSteamRoot(root, {});
          fs::remove(root + "/steamapps/libraryfolders.vdf");
          support::writeFile(root + "/config/libraryfolders.vdf",
@@ -94,74 +175,109 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
                             "\t\"ContentStatsID\"\t\t\"-4410000000000000000\"\n\t\"1\"\t\t\"" + h +
                                 "/Games/SnapLibrary\"\n}\n");
          support::makeSteamApp(h + "/Games/SnapLibrary", "1091500", true);
+         support::writeFile(h + "/Games/SnapLibrary/steamapps/common/Zarnok/zarnok.exe", "MZ");
        },
        {"Steam | <home>/Games/SnapLibrary/steamapps/compatdata/1091500/pfx |  | snap run steam -applaunch 1091500 %a "
         "|  | <home>/Games/SnapLibrary/steamapps/appmanifest_1091500.acf"},
-       {"Steam | <home>/snap/steam/common/.local/share/Steam | 1"},
+       {"Steam | <home>/.snap/data/steam/common/.local/share/Steam | 1"},
        {}},
-      {"Heroic: wine, and proton with the Steam root; '~' for the home",
+      {"Heroic: wine; proton through umu, or in Steam's runtime with umu turned off; '~' for the home",
        [](H h) {
-         support::makeSteamRoot(h + "/.local/share/Steam", {h + "/.local/share/Steam"});
-         support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Zarnok", h + "/Games/Heroic/Prefixes/Zarnok",
-                                 h + "/.config/heroic/tools/wine/Wine-GE-Proton8-26/bin/wine", "wine");
-         support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Fortnite", "~/Games/Heroic/Prefixes/Other",
-                                 h + "/.local/share/Steam/steamapps/common/Proton 8.0/proton", "proton");
+         std::string root = h + "/.local/share/Steam", config = h + "/.config/heroic";
+         support::makeSteamRoot(root, {root});
+         support::makeHeroicGame(h, config + "/GamesConfig", "Zarnok", h + "/Games/Heroic/Prefixes/Zarnok",
+                                 config + "/tools/wine/Wine-GE-Proton8-26/bin/wine", "wine");
+         support::makeHeroicGame(h, config + "/GamesConfig", "Fortnite", "~/Games/Heroic/Prefixes/Other",
+                                 root + "/steamapps/common/Proton 8.0/proton", "proton", true);
+         support::makeSteamTool(root, "2348590", "Proton 8.0", "/proton %verb%", "1628350");
+         support::makeSteamTool(root, "1628350", "SteamLinuxRuntime_sniper", "/_v2-entry-point --verb=%verb% --", "");
+         support::makeHeroicGame(h, config + "/GamesConfig", "Umu", h + "/Games/Heroic/Prefixes/Umu",
+                                 config + "/tools/proton/GE-Proton9-20/proton", "proton");
+         program(config + "/tools/runtimes/umu/umu_run.py");
        },
        {"Heroic | <home>/Games/Heroic/Prefixes/Other/pfx | STEAM_COMPAT_DATA_PATH=<home>/Games/Heroic/Prefixes/Other "
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam | <home>/.local/share/Steam/steamapps/common/"
-        "Proton 8.0/proton run %e %a |  | <home>/.config/heroic/GamesConfig/Fortnite.json",
+        "SteamLinuxRuntime_sniper/_v2-entry-point --verb=waitforexitandrun -- <home>/.local/share/Steam/steamapps/"
+        "common/Proton 8.0/proton waitforexitandrun %e %a |  | <home>/.config/heroic/GamesConfig/Fortnite.json",
+        "Heroic | <home>/Games/Heroic/Prefixes/Umu/pfx | WINEPREFIX=<home>/Games/Heroic/Prefixes/Umu PROTONPATH="
+        "<home>/.config/heroic/tools/proton/GE-Proton9-20 GAMEID=umu-0 PROTON_VERB=waitforexitandrun | <home>/"
+        ".config/heroic/tools/runtimes/umu/umu_run.py %e %a |  | <home>/.config/heroic/GamesConfig/Umu.json",
         "Heroic | <home>/Games/Heroic/Prefixes/Zarnok | WINEPREFIX=<home>/Games/Heroic/Prefixes/Zarnok | "
         "<home>/.config/heroic/tools/wine/Wine-GE-Proton8-26/bin/wine %e %a |  | "
         "<home>/.config/heroic/GamesConfig/Zarnok.json"},
-       {"Steam | <home>/.local/share/Steam | 0", "Heroic | <home>/.config/heroic/GamesConfig | 2"},
+       {"Steam | <home>/.local/share/Steam | 0", "Heroic | <home>/.config/heroic/GamesConfig | 3"},
        {}},
-      {"Heroic Flatpak: proton without a Steam root, a macOS Wine passed over",
+      {"Heroic Flatpak: its own folders mapped, a granted one kept; proton without a Steam root; a macOS Wine",
        [](H h) {
-         std::string config = h + "/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig";
-         support::makeHeroicGame(h, config, "Zarnok", h + "/Games/Heroic/Prefixes/Zarnok",
-                                 h + "/.var/app/com.heroicgameslauncher.hgl/config/heroic/tools/proton/"
-                                     "GE-Proton9-20/proton",
-                                 "proton");
+         std::string app = h + "/.var/app/com.heroicgameslauncher.hgl", config = app + "/config/heroic/GamesConfig";
+         support::makeHeroicGame(h, config, "Zarnok", h + "/Prefixes/Zarnok",
+                                 app + "/config/heroic/tools/proton/GE-Proton9-20/proton", "proton");
+         support::makeWinePrefix(app + "/Prefixes/Zarnok/pfx");
+         support::makeHeroicGame(h, config, "Kept", "~/Games/Heroic/Kept", h + "/.steam/wine/bin/wine", "wine");
+         support::makeWinePrefix(app + "/Games/Heroic/Kept");
          support::makeHeroicGame(h, config, "Mac", h + "/Games/Heroic/Prefixes/Mac", "/opt/cxoffice/bin/wine",
                                  "crossover");
        },
-       {"Heroic | <home>/Games/Heroic/Prefixes/Zarnok/pfx | STEAM_COMPAT_DATA_PATH=<home>/Games/Heroic/Prefixes/Zarnok "
-        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/Games/Heroic/Prefixes/Zarnok | <home>/.var/app/"
-        "com.heroicgameslauncher.hgl/config/heroic/tools/proton/GE-Proton9-20/proton run %e %a |  | <home>/.var/app/"
+       {"Heroic | <home>/Games/Heroic/Kept | WINEPREFIX=<home>/Games/Heroic/Kept | <home>/.steam/wine/bin/wine "
+        "%e %a |  | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Kept.json",
+        "Heroic | <home>/.var/app/com.heroicgameslauncher.hgl/Prefixes/Zarnok/pfx | STEAM_COMPAT_DATA_PATH=<home>/"
+        ".var/app/com.heroicgameslauncher.hgl/Prefixes/Zarnok STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.var/app/"
+        "com.heroicgameslauncher.hgl/Prefixes/Zarnok | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/"
+        "tools/proton/GE-Proton9-20/proton waitforexitandrun %e %a |  | <home>/.var/app/"
         "com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Zarnok.json"},
-       {"Heroic | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig | 1"},
+       {"Heroic | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig | 2"},
        {"Heroic's record \"<home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Mac.json\" names "
         "a Wine of type \"crossover\", which this launcher cannot start; skipping it"}},
-      {"Lutris: a runner version, the system's Wine, none named; two prefixes in one",
+      {"Lutris: a runner's version, the system's Wine, the runner's setting; ge-proton without umu; two in one",
        [](H h) {
+         std::string data = h + "/.local/share/lutris";
          support::makeLutrisGame(h, h + "/.config/lutris/games", "zarnok", h + "/Games/zarnok",
                                  "lutris-GE-Proton8-26-x86_64");
-         support::makeLutrisGame(h, h + "/.local/share/lutris/games", "other", "~/Games/other", "system");
-         support::makeLutrisGame(h, h + "/.local/share/lutris/games", "third", h + "/Games/third", "");
-         support::makeLutrisGame(h, h + "/.local/share/lutris/games", "twin", h + "/Games/third", "");
+         program(data + "/runners/wine/lutris-GE-Proton8-26-x86_64/bin/wine");
+         support::makeLutrisGame(h, data + "/games", "other", "~/Games/other", "system");
+         support::makeLutrisGame(h, data + "/games", "third", h + "/Games/third", "");
+         support::makeLutrisGame(h, data + "/games", "twin", h + "/Games/third", "");
+         put(data + "/runners/wine.yml", "wine:\n  version: wine-ge-8-26-x86_64\n");
+         program(data + "/runners/wine/wine-ge-8-26-x86_64/bin/wine");
+         support::makeLutrisGame(h, h + "/.config/lutris/games", "latest", h + "/Games/latest", "ge-proton");
        },
-       {"Lutris | <home>/Games/zarnok | WINEPREFIX=<home>/Games/zarnok | <home>/.local/share/lutris/runners/wine/"
+       {"Lutris | <home>/Games/latest |  |  | Lutris starts this game with Proton (GE-Proton) through umu, which is "
+        "not installed. | <home>/.config/lutris/games/latest-1712345678.yml",
+        "Lutris | <home>/Games/zarnok | WINEPREFIX=<home>/Games/zarnok | <home>/.local/share/lutris/runners/wine/"
         "lutris-GE-Proton8-26-x86_64/bin/wine %e %a |  | <home>/.config/lutris/games/zarnok-1712345678.yml",
         "Lutris | <home>/Games/other | WINEPREFIX=<home>/Games/other | wine %e %a |  | "
         "<home>/.local/share/lutris/games/other-1712345678.yml",
-        "Lutris | <home>/Games/third | WINEPREFIX=<home>/Games/third | wine %e %a |  | "
-        "<home>/.local/share/lutris/games/third-1712345678.yml"},
-       {"Lutris | <home>/.config/lutris/games | 1", "Lutris | <home>/.local/share/lutris/games | 2"},
+        "Lutris | <home>/Games/third | WINEPREFIX=<home>/Games/third | <home>/.local/share/lutris/runners/wine/"
+        "wine-ge-8-26-x86_64/bin/wine %e %a |  | <home>/.local/share/lutris/runners/wine.yml"},
+       {"Lutris | <home>/.config/lutris/games | 2", "Lutris | <home>/.local/share/lutris/games | 2"},
        {}},
-      {"Lutris Flatpak: a Proton through umu refused, its own Wine build run",
+      {"Lutris Flatpak: GE-Proton and a Proton folder through umu, a version not installed, its own Wine build",
        [](H h) {
-         std::string games = h + "/.var/app/net.lutris.Lutris/data/lutris/games";
+         std::string data = h + "/.var/app/net.lutris.Lutris/data/lutris", games = data + "/games";
          support::makeLutrisGame(h, games, "zarnok", h + "/Games/zarnok", "GE-Proton (Latest)");
+         support::makeLutrisGame(h, games, "folder", h + "/Games/folder", "GE-Proton9-20");
+         put(data + "/runners/wine/GE-Proton9-20/proton", "#!/usr/bin/env python3\n");
+         support::makeLutrisGame(h, games, "gone", h + "/Games/gone", "wine-ge-7-0-x86_64");
          support::makeLutrisGame(h, games, "other", h + "/Games/other", "wine-ge-8-26-x86_64");
+         program(data + "/runners/wine/wine-ge-8-26-x86_64/bin/wine");
+         program(data + "/runtime/umu/umu-run");
        },
-       {"Lutris | <home>/Games/other | WINEPREFIX=<home>/Games/other | <home>/.var/app/net.lutris.Lutris/data/"
+       {"Lutris | <home>/Games/folder | WINEPREFIX=<home>/Games/folder PROTONPATH=<home>/.var/app/net.lutris.Lutris/"
+        "data/lutris/runners/wine/GE-Proton9-20 GAMEID=umu-default PROTON_VERB=waitforexitandrun | <home>/.var/app/"
+        "net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a |  | <home>/.var/app/net.lutris.Lutris/data/"
+        "lutris/games/folder-1712345678.yml",
+        "Lutris | <home>/Games/gone | WINEPREFIX=<home>/Games/gone PROTONPATH=GE-Proton GAMEID=umu-default "
+        "PROTON_VERB=waitforexitandrun | <home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a | "
+        " | <home>/.var/app/net.lutris.Lutris/data/lutris/games/gone-1712345678.yml",
+        "Lutris | <home>/Games/other | WINEPREFIX=<home>/Games/other | <home>/.var/app/net.lutris.Lutris/data/"
         "lutris/runners/wine/wine-ge-8-26-x86_64/bin/wine %e %a |  | <home>/.var/app/net.lutris.Lutris/data/lutris/"
         "games/other-1712345678.yml",
-        "Lutris | <home>/Games/zarnok |  |  | Lutris starts this game with Proton (GE-Proton (Latest)) through its "
-        "own helper, which cannot pass an address to the game. | <home>/.var/app/net.lutris.Lutris/data/lutris/"
-        "games/zarnok-1712345678.yml"},
-       {"Lutris | <home>/.var/app/net.lutris.Lutris/data/lutris/games | 2"},
-       {}},
+        "Lutris | <home>/Games/zarnok | WINEPREFIX=<home>/Games/zarnok PROTONPATH=GE-Proton GAMEID=umu-default "
+        "PROTON_VERB=waitforexitandrun | <home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a | "
+        " | <home>/.var/app/net.lutris.Lutris/data/lutris/games/zarnok-1712345678.yml"},
+       {"Lutris | <home>/.var/app/net.lutris.Lutris/data/lutris/games | 4"},
+       {"Lutris's Wine \"wine-ge-7-0-x86_64\" for \"<home>/.var/app/net.lutris.Lutris/data/lutris/games/"
+        "gone-1712345678.yml\" is not installed; Lutris would start its default, GE-Proton"}},
       {"Bottles: its own folder, a folder of the player's, Flatpak",
        [](H h) {
          support::makeBottle(h + "/.local/share/bottles/bottles", "Zarnok Bottle", "");
@@ -193,25 +309,41 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::writeFile(h + "/.config/lutris/games/zarnok-1712345678.yml", "game:\n  prefix: [unclosed\n");
          support::makeBottle(h + "/.local/share/bottles/bottles", "Zarnok", "");
          support::writeFile(h + "/.local/share/bottles/bottles/Zarnok/bottle.yml", "Name: Zarnok\n\tPath: x\n");
+         // Steam's binary file cut short; a record nested past any of the
+         // managers', and one larger than any.
+         std::string shortcuts = h + "/.local/share/Steam/userdata/1/config/shortcuts.vdf";
+         support::makeSteamShortcuts(h + "/.local/share/Steam", "1", {{570, "Zarnok", "/z.exe", "/"}});
+         support::writeFile(shortcuts, support::readFile(shortcuts).substr(0, 40));
+         support::writeFile(h + "/.config/lutris/games/deep-1.yml", "game: " + std::string(100000, '[') + "\n");
+         support::writeFile(h + "/.config/heroic/GamesConfig/Huge.json", std::string(2 << 20, ' ') + "{}");
        },
-       {"Steam | <home>/.local/share/Steam/steamapps/compatdata/570/pfx |  | steam -applaunch 570 %a |  | "
-        "<home>/.local/share/Steam/steamapps/appmanifest_570.acf"},
+       {"Steam | <home>/.local/share/Steam/steamapps/compatdata/570/pfx |  |  | Steam has no Proton chosen for this "
+        "game, and none has run it yet. | <home>/.local/share/Steam/config/config.vdf"},
        {"Steam | <home>/.local/share/Steam | 1", "Heroic | <home>/.config/heroic/GamesConfig | 0",
         "Lutris | <home>/.config/lutris/games | 0", "Bottles | <home>/.local/share/bottles/bottles | 0"},
        {"Steam's record \"<home>/.local/share/Steam/steamapps/libraryfolders.vdf\" is damaged (line ",
+        "Heroic's record \"<home>/.config/heroic/GamesConfig/Huge.json\" is larger than 1024 KiB, more than any "
+        "record of Heroic's; skipping it",
         "Heroic's record \"<home>/.config/heroic/GamesConfig/Zarnok.json\" is damaged (parse error at line 3",
+        "Lutris's record \"<home>/.config/lutris/games/deep-1.yml\" is damaged (line 1: nested deeper than 32 levels)",
         "Lutris's record \"<home>/.config/lutris/games/zarnok-1712345678.yml\" is damaged (line 3: ",
-        "Bottles's record \"<home>/.local/share/bottles/bottles/Zarnok/bottle.yml\" is damaged (line 2: "}},
+        "Bottles's record \"<home>/.local/share/bottles/bottles/Zarnok/bottle.yml\" is damaged (line 2: ",
+        "Steam's record \"<home>/.local/share/Steam/userdata/1/config/shortcuts.vdf\" is damaged (byte "}},
   };
+  // No umu but the layouts': the machine's own would change the commands.
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  support::setEnv("PATH", support::makeTempDir());
   for (const auto &row : rows) {
     std::string home = fs::canonical(support::makeTempDir()).string();
     row.layOut(home);
     noted.clear();
     std::vector<ManagerRecords> found;
     std::vector<std::string> prefixes, records, expected, expectedRecords;
-    for (const ManagedPrefix &p : findManagedPrefixes(home, note, &found))
-      prefixes.push_back(p.manager + " | " + p.prefix + " | " + joined(p.environment) + " | " + joined(p.command) +
-                         " | " + p.refusal + " | " + p.record);
+    for (const ManagedPrefix &p : findManagedPrefixes(home, note, &found)) {
+      ManagerStart s = p.startFor ? p.startFor(programIn(p)) : p.start;
+      prefixes.push_back(p.manager + " | " + p.prefix + " | " + joined(s.environment) + " | " + joined(s.command) +
+                         " | " + s.refusal + " | " + s.record);
+    }
     for (const ManagerRecords &r : found)
       records.push_back(r.manager + " | " + r.folder + " | " + std::to_string(r.prefixes));
     for (const std::string &line : row.prefixes) expected.push_back(atHome(line, home));
@@ -222,6 +354,7 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
     for (size_t i = 0; i < noted.size(); ++i)
       EXPECT_NE(noted[i].find(atHome(row.notes[i], home)), std::string::npos) << row.what << ": " << noted[i];
   }
+  support::setEnv("PATH", path);
 }
 
 TEST(GameManagers, ReadsSteamsKeyValuesAsSteamDoes) {

@@ -26,6 +26,7 @@ int startProgram(const std::vector<std::string> &argv, const StartOptions &optio
   else if (options.errorFd >= 0)
     posix_spawn_file_actions_adddup2(&actions, options.errorFd, 2);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!options.directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
   char **envp = options.environment.empty() ? environ : env.data();
   error = options.searchPath ? posix_spawnp(pid, args[0], &actions, nullptr, args.data(), envp)
                              : posix_spawn(pid, args[0], &actions, nullptr, args.data(), envp);

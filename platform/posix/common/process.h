@@ -20,6 +20,8 @@ struct StartOptions {
   int errorFd = -1;
   // The environment, "NAME=value" each; empty keeps the launcher's.
   std::vector<std::string> environment;
+  // The folder to start in; empty keeps the launcher's.
+  std::string directory;
 };
 
 // Starts argv with no descriptor of the launcher's beyond standard input,

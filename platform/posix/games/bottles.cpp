@@ -38,13 +38,13 @@ static void bottle(ManagerSearch &search, const std::string &bottles, const std:
   std::string name = yamlText(settings, "Name"), path = yamlText(settings, "Path");
   if (name.empty() || path.empty()) return;
   ManagedPrefix prefix;
-  prefix.record = file;
+  prefix.start.record = file;
   prefix.prefix = yamlTrue(settings, "Custom_Path") ? path : bottles + "/" + path;
   if (flatpak)
-    prefix.command = {"flatpak", "run", "--command=bottles-cli", "com.usebottles.bottles"};
+    prefix.start.command = {"flatpak", "run", "--command=bottles-cli", "com.usebottles.bottles"};
   else
-    prefix.command = {"bottles-cli"};
-  prefix.command.insert(prefix.command.end(), {"run", "-b", name, "-e", "%e", "--", "%a"});
+    prefix.start.command = {"bottles-cli"};
+  prefix.start.command.insert(prefix.start.command.end(), {"run", "-b", name, "-e", "%e", "--", "%a"});
   listPrefix(search, prefix);
 }
 

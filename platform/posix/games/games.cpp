@@ -1,6 +1,7 @@
 #include "platform/posix/games/games.h"
 
 #include "platform/posix/games/records.h"
+#include "platform/posix/steam/steam.h"
 
 std::vector<ManagedPrefix> findManagedPrefixes(const std::string &home, PlatNote note,
                                                std::vector<ManagerRecords> *found) {
@@ -13,13 +14,12 @@ std::vector<ManagedPrefix> findManagedPrefixes(const std::string &home, PlatNote
   if (search.home.empty() || search.home[0] != '/') return {};
   if (search.home == "/") search.home.clear();
 
-  // Heroic starts a Proton with the Steam root it finds, when there is one.
-  std::string steamRoot;
+  // Heroic starts a Proton with the Steam it finds, when there is one.
   search.manager = "Steam";
-  findSteam(search, steamRoot);
+  std::shared_ptr<SteamInstall> steam = findSteam(search);
   search.manager = "Heroic";
   search.listed.clear();
-  findHeroic(search, steamRoot);
+  findHeroic(search, steam);
   search.manager = "Lutris";
   search.listed.clear();
   findLutris(search);

@@ -39,7 +39,31 @@ std::string underHome(const std::string &path, const std::string &home) {
   return path;
 }
 
-bool readRecord(ManagerSearch &search, const std::string &path, std::string &text) {
+std::string outsideSandbox(const std::string &path, const std::string &home, const char *app,
+                           const std::vector<std::string> &granted) {
+  std::string own = home + "/.var/app/" + app;
+  std::string rest;
+  if (path.compare(0, 2, "~/") == 0)
+    rest = path.substr(1);
+  else if (path.compare(0, home.size() + 1, home + "/") == 0 && path.compare(0, own.size(), own) != 0)
+    rest = path.substr(home.size());
+  else
+    return path;
+  for (const std::string &folder : granted) {
+    std::string at = "/" + folder;
+    if (rest.compare(0, at.size(), at) == 0 && (rest.size() == at.size() || rest[at.size()] == '/'))
+      return home + rest;
+  }
+  return isDirectory(own + rest) ? own + rest : home + rest;
+}
+
+bool readRecord(ManagerSearch &search, const std::string &path, std::string &text, size_t largest) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (unsigned long long)st.st_size > largest) {
+    noteSkipped(search, path, "is larger than " + std::to_string(largest >> 10) + " KiB, more than any record of " +
+                                  search.manager + "'s");
+    return false;
+  }
   return readOrPassOver(path, text, search.note, search.manager + "'s record");
 }
 
@@ -51,14 +75,13 @@ void noteSkipped(ManagerSearch &search, const std::string &path, const std::stri
   noteLine(search.note, search.manager + "'s record \"" + path + "\" " + why + "; skipping it");
 }
 
-void refuse(ManagedPrefix &prefix, const char *next, const char *format, ...) {
+void refuse(ManagerStart &start, const char *next, const char *format, ...) {
   char english[1024], shown[2048];
   va_list args;
   va_start(args, format);
   platFormatTexts(english, sizeof english, shown, sizeof shown, next, format, args);
   va_end(args);
-  prefix.refusal = english;
-  prefix.refusalShown = shown;
+  start = ManagerStart{start.record, {}, {}, english, shown};
 }
 
 void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix) {
@@ -83,49 +106,159 @@ void searchFolder(ManagerSearch &search, const std::string &place, const char *e
 
 // --- YAML ------------------------------------------------------------------------
 
-static void addScalars(yaml_document_t *doc, yaml_node_t *map, const std::string &outer,
-                       YamlValues &values) {
-  for (yaml_node_pair_t *pair = map->data.mapping.pairs.start; pair < map->data.mapping.pairs.top;
-       ++pair) {
-    yaml_node_t *key = yaml_document_get_node(doc, pair->key);
-    yaml_node_t *value = yaml_document_get_node(doc, pair->value);
-    if (!key || !value || key->type != YAML_SCALAR_NODE) continue;
-    std::string name = outer + std::string((const char *)key->data.scalar.value, key->data.scalar.length);
-    // A later key of the same name wins, as in the Python dictionary.
-    if (value->type == YAML_SCALAR_NODE)
-      values[name] = {std::string((const char *)value->data.scalar.value, value->data.scalar.length),
-                      value->data.scalar.style == YAML_PLAIN_SCALAR_STYLE};
-    else if (value->type == YAML_MAPPING_NODE && outer.empty())
-      addScalars(doc, value, name + "/", values);
+namespace {
+
+// One mapping or list being read, and what its scalars become.
+struct YamlLevel {
+  bool mapping = false;
+  std::string outer;  // "" at the top, "name/" for a mapping under a top-level key
+  bool kept = false;  // its scalars are values (the top, and mappings directly under it)
+  bool wantKey = true;
+  bool keyIsScalar = false;
+  std::string key;
+};
+
+struct YamlRead {
+  std::vector<YamlLevel> levels;
+  std::map<std::string, YamlScalar> anchors;  // scalars by their anchors, for aliases
+  bool seenRoot = false;
+};
+
+// A node's start (a scalar, an alias or a collection) where a key or a
+// value belongs in the level at hand: a key is remembered; a value is
+// kept under its key (a later key of the same name wins, as in the Python
+// dictionary).  Returns the name a collection that starts here gets
+// ("" for none of ours), and whether its scalars are kept.
+void yamlNode(YamlRead &read, const YamlScalar *scalar, bool &kept, std::string &outer,
+              YamlValues &values) {
+  kept = false;
+  outer.clear();
+  if (read.levels.empty()) {
+    // The document's root: a mapping of settings.
+    kept = true;
+    return;
   }
+  YamlLevel &level = read.levels.back();
+  if (!level.mapping) return;
+  if (level.wantKey) {
+    level.wantKey = false;
+    level.keyIsScalar = scalar != nullptr;
+    level.key = scalar ? scalar->text : "";
+    return;
+  }
+  level.wantKey = true;
+  if (!level.kept || !level.keyIsScalar) return;
+  std::string name = level.outer + level.key;
+  if (scalar) {
+    values[name] = *scalar;
+  } else if (level.outer.empty()) {
+    kept = true;
+    outer = name + "/";
+  }
+}
+
+}  // namespace
+
+bool yamlValues(const std::string &text, YamlValues &values, std::string &why) {
+  values.clear();
+  yaml_parser_t parser;
+  if (!yaml_parser_initialize(&parser)) {
+    why = "out of memory";
+    return false;
+  }
+  yaml_parser_set_input_string(&parser, (const unsigned char *)text.data(), text.size());
+  // Read as events, so that a record is refused as soon as it nests too
+  // deep, before the parser has taken in the rest.
+  YamlRead read;
+  bool done = false, ok = true;
+  while (!done && ok) {
+    yaml_event_t event;
+    if (!yaml_parser_parse(&parser, &event)) {
+      why = "line " + std::to_string(parser.problem_mark.line + 1) + ": " +
+            (parser.problem ? parser.problem : "not YAML");
+      ok = false;
+      break;
+    }
+    bool kept;
+    std::string outer;
+    switch (event.type) {
+      case YAML_SCALAR_EVENT:
+      case YAML_ALIAS_EVENT: {
+        YamlScalar scalar;
+        const YamlScalar *found = &scalar;
+        if (event.type == YAML_SCALAR_EVENT) {
+          scalar = {std::string((const char *)event.data.scalar.value, event.data.scalar.length),
+                    event.data.scalar.style == YAML_PLAIN_SCALAR_STYLE};
+          if (event.data.scalar.anchor) read.anchors[(const char *)event.data.scalar.anchor] = scalar;
+        } else {
+          // An alias of a scalar stands for it; one of a list or a mapping
+          // holds no setting of ours.
+          auto anchor = read.anchors.find((const char *)event.data.alias.anchor);
+          found = anchor == read.anchors.end() ? nullptr : &anchor->second;
+        }
+        if (read.levels.empty()) {
+          // A document that is one scalar: no settings (an empty one is
+          // Python's None, anything else is damage).
+          if (event.type == YAML_SCALAR_EVENT && !(found->plain && (found->text.empty() || found->text == "~" ||
+                                                                   found->text == "null"))) {
+            why = "not a mapping of settings";
+            ok = false;
+          }
+          read.seenRoot = true;
+          break;
+        }
+        yamlNode(read, found, kept, outer, values);
+        break;
+      }
+      case YAML_MAPPING_START_EVENT:
+      case YAML_SEQUENCE_START_EVENT: {
+        bool mapping = event.type == YAML_MAPPING_START_EVENT;
+        if (read.levels.empty() && (!mapping || read.seenRoot)) {
+          why = "not a mapping of settings";
+          ok = false;
+          break;
+        }
+        if ((int)read.levels.size() >= deepestRecord) {
+          why = "line " + std::to_string(event.start_mark.line + 1) + ": nested deeper than " +
+                std::to_string(deepestRecord) + " levels";
+          ok = false;
+          break;
+        }
+        yamlNode(read, nullptr, kept, outer, values);
+        YamlLevel level;
+        level.mapping = mapping;
+        level.outer = outer;
+        level.kept = kept && mapping;
+        read.levels.push_back(level);
+        read.seenRoot = true;
+        break;
+      }
+      case YAML_MAPPING_END_EVENT:
+      case YAML_SEQUENCE_END_EVENT:
+        read.levels.pop_back();
+        break;
+      case YAML_DOCUMENT_END_EVENT:
+      case YAML_STREAM_END_EVENT:
+        // Only the first document holds settings.
+        done = true;
+        break;
+      default:
+        break;
+    }
+    yaml_event_delete(&event);
+  }
+  yaml_parser_delete(&parser);
+  if (!ok) values.clear();
+  return ok;
 }
 
 bool readYamlRecord(ManagerSearch &search, const std::string &path, YamlValues &values) {
   values.clear();
-  std::string text;
+  std::string text, why;
   if (!readRecord(search, path, text)) return false;
-  yaml_parser_t parser;
-  yaml_document_t doc;
-  if (!yaml_parser_initialize(&parser)) return false;
-  yaml_parser_set_input_string(&parser, (const unsigned char *)text.data(), text.size());
-  bool loaded = yaml_parser_load(&parser, &doc);
-  if (!loaded) {
-    noteDamaged(search, path,
-                "line " + std::to_string(parser.problem_mark.line + 1) + ": " +
-                    (parser.problem ? parser.problem : "not YAML"));
-    yaml_parser_delete(&parser);
-    return false;
-  }
-  yaml_parser_delete(&parser);
-  // An empty file holds no settings: Python reads it as None.
-  yaml_node_t *root = yaml_document_get_root_node(&doc);
-  bool ok = !root || root->type == YAML_MAPPING_NODE;
-  if (!ok)
-    noteDamaged(search, path, "not a mapping of settings");
-  else if (root)
-    addScalars(&doc, root, "", values);
-  yaml_document_delete(&doc);
-  return ok;
+  if (yamlValues(text, values, why)) return true;
+  noteDamaged(search, path, why);
+  return false;
 }
 
 std::string yamlText(const YamlValues &values, const char *key) {

@@ -173,11 +173,12 @@ int lookInPrefix(const std::string &prefix, const char *key, PlatNote note, std:
 // plain Wine starts programs in.
 struct WinePlace : ManagedPrefix {
   bool chosenOutright = false;  // $WINEPREFIX: the player's own choice
+  bool chosenBefore = false;    // the prefix the launcher chose before
 };
 
 // The prefixes to look in, in the order they are looked in; looked gets a
 // line for the player for each place looked at.
-std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looked) {
+std::vector<WinePlace> winePlaces(const char *preferred, PlatNote note, std::vector<std::string> &looked) {
   std::vector<WinePlace> places;
   const char *home = getenv("HOME");
   if (home && home[0] == '/') {
@@ -192,21 +193,22 @@ std::vector<WinePlace> winePlaces(PlatNote note, std::vector<std::string> &looke
   }
   // The prefix plain Wine uses: $WINEPREFIX, the player's own choice, which
   // may be one a manager keeps too, else ~/.wine.
-  std::string player = playerWinePrefix();
-  if (player.empty()) return places;
-  bool outright = getenv("WINEPREFIX") && *getenv("WINEPREFIX");
-  bool kept = false;
+  std::string player = playerWinePrefix(), playerReal = realPath(player);
+  std::string preferredReal = preferred ? realPath(preferred) : "";
+  bool outright = getenv("WINEPREFIX") && *getenv("WINEPREFIX"), kept = false;
   for (WinePlace &place : places) {
-    if (realPath(place.prefix) == realPath(player)) {
-      place.chosenOutright = outright;
-      kept = true;
-    }
+    std::string real = realPath(place.prefix);
+    kept = kept || (!player.empty() && real == playerReal);
+    place.chosenOutright = outright && real == playerReal;
+    place.chosenBefore = real == preferredReal;
   }
-  if (!kept) {
+  if (!player.empty() && !kept) {
     places.emplace_back();
     places.back().prefix = player;
     places.back().chosenOutright = outright;
+    places.back().chosenBefore = playerReal == preferredReal;
   }
+  if (player.empty()) return places;
   looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   return places;
 }
@@ -215,6 +217,7 @@ struct Candidate {
   const WinePlace *place;
   std::string program;
   struct timespec changed;
+  ManagerStart start;  // how the place's manager starts this program
 };
 
 bool newer(const struct timespec &a, const struct timespec &b) {
@@ -222,12 +225,13 @@ bool newer(const struct timespec &a, const struct timespec &b) {
 }
 
 // Whether a comes before b: the player's own $WINEPREFIX outright; then a
-// prefix whose manager can start the game; one a manager keeps; the most
-// recently changed registry; and the order looked in, which stands when
-// none of these tells them apart.
+// prefix whose manager can start the game; the one chosen before; one a
+// manager keeps; the most recently changed registry; and the order looked
+// in, which stands when none of these tells them apart.
 bool before(const Candidate &a, const Candidate &b) {
   if (a.place->chosenOutright != b.place->chosenOutright) return a.place->chosenOutright;
-  if (a.place->refusal.empty() != b.place->refusal.empty()) return a.place->refusal.empty();
+  if (a.start.refusal.empty() != b.start.refusal.empty()) return a.start.refusal.empty();
+  if (a.place->chosenBefore != b.place->chosenBefore) return a.place->chosenBefore;
   if (a.place->manager.empty() != b.place->manager.empty()) return !a.place->manager.empty();
   return newer(a.changed, b.changed);
 }
@@ -239,15 +243,26 @@ std::string named(const WinePlace &place) {
 
 char *copyOf(const std::string &text) { return strdup(text.c_str()); }
 
+// A record as stored with a choice: when it was last changed, its size and
+// its file (a change within the file system's tick of time still changes
+// one of them), and its path.
+std::string recordStamp(const std::string &path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return "";
+  return format("%lld.%09ld:%lld:%llu ", (long long)st.st_mtim.tv_sec, (long)st.st_mtim.tv_nsec,
+                (long long)st.st_size, (unsigned long long)st.st_ino) +
+         path;
+}
+
 }  // namespace
 
-int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
+int platFindWineGame(const char *key, const char *preferred, PlatWineGame *game, PlatNote note) {
   memset(game, 0, sizeof *game);
   std::vector<std::string> looked;
   std::string registry;
   if (registryFilePath(registry))
     looked.push_back(format(platText(N_("the registry file %s")), registry.c_str()));
-  std::vector<WinePlace> places = winePlaces(note, looked);
+  std::vector<WinePlace> places = winePlaces(preferred, note, looked);
 
   std::vector<Candidate> found;
   bool anyCommand = false;
@@ -256,7 +271,7 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
     int result = lookInPrefix(place.prefix, key, note, program);
     anyCommand = anyCommand || result != PLAT_GAME_NO_COMMAND;
     if (result != PLAT_GAME_FOUND) continue;
-    Candidate candidate{&place, program, {}};
+    Candidate candidate{&place, program, {}, place.startFor ? place.startFor(program) : place.start};
     struct stat st;
     if (stat((place.prefix + "/system.reg").c_str(), &st) == 0) candidate.changed = st.st_mtim;
     noteLine(note, "Zarnok is in " + named(place) + ": \"" + program + "\"");
@@ -273,21 +288,25 @@ int platFindWineGame(const char *key, PlatWineGame *game, PlatNote note) {
   for (const Candidate &candidate : found)
     if (before(candidate, *chosen)) chosen = &candidate;
   if (found.size() > 1) noteLine(note, "choosing " + named(*chosen->place));
-  if (!chosen->place->refusal.empty()) {
-    game->why = copyOf(chosen->place->refusal);
-    game->whyShown = copyOf(chosen->place->refusalShown);
+  const ManagerStart &start = chosen->start;
+  if (!start.refusal.empty()) {
+    game->why = copyOf(start.refusal);
+    game->whyShown = copyOf(start.refusalShown);
     return PLAT_GAME_REFUSED;
   }
   game->path = copyOf(chosen->program);
   game->prefix = copyOf(chosen->place->prefix);
   if (!chosen->place->manager.empty()) {
     game->manager = copyOf(chosen->place->manager);
-    game->command = copyOf(starterText(chosen->place->environment, chosen->place->command));
+    game->command = copyOf(starterText(start.environment, start.command));
+    std::string stamp = recordStamp(start.record);
+    if (!stamp.empty()) game->record = copyOf(stamp);
   }
   return PLAT_GAME_FOUND;
 }
 
 void platFreeWineGame(PlatWineGame *game) {
+  free(game->record);
   free(game->path);
   free(game->prefix);
   free(game->manager);
@@ -295,4 +314,26 @@ void platFreeWineGame(PlatWineGame *game) {
   free(game->why);
   free(game->whyShown);
   memset(game, 0, sizeof *game);
+}
+
+int platCheckStoredGame(const char *prefix, const char *command, const char *record, char *buf,
+                        unsigned long size) {
+  std::string why;
+  int result = PLAT_STORED_GOOD;
+  std::vector<std::string> set, words;
+  if (!isWinePrefix(prefix)) {
+    why = std::string("the Wine prefix \"") + prefix + "\" is gone";
+    result = PLAT_STORED_GONE;
+  } else if (command && starterParse(command, set, words) && programPath(words[0]).empty()) {
+    why = "\"" + words[0] + "\", which starts Zarnok, is gone";
+    result = PLAT_STORED_GONE;
+  } else if (record && *record) {
+    const char *path = strchr(record, ' ');
+    if (path && recordStamp(path + 1) != record) {
+      why = std::string("\"") + (path + 1) + "\" has changed";
+      result = PLAT_STORED_CHANGED;
+    }
+  }
+  snprintf(buf, size, "%s", why.c_str());
+  return result;
 }

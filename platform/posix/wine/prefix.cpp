@@ -21,8 +21,6 @@ extern char **environ;
 
 bool isWinePrefix(const std::string &folder) { return isRegularFile(folder + "/system.reg"); }
 
-bool platIsWinePrefix(const char *folder) { return isWinePrefix(folder); }
-
 static std::string withoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;

@@ -9,8 +9,8 @@ static bool needsQuotes(const std::string &word) {
   return false;
 }
 
-static std::string quoted(const std::string &word) {
-  if (!needsQuotes(word)) return word;
+static std::string quoted(const std::string &word, bool always = false) {
+  if (!always && !needsQuotes(word)) return word;
   std::string out = "\"";
   for (char c : word) {
     if (c == '"' || c == '\\') out += '\\';
@@ -37,7 +37,9 @@ std::string starterText(const std::vector<std::string> &environment,
     size_t equals = word.find('=');
     text += (text.empty() ? "" : " ") + word.substr(0, equals + 1) + quoted(word.substr(equals + 1));
   }
-  for (const std::string &word : command) text += (text.empty() ? "" : " ") + quoted(word);
+  // A program whose name looks like an assignment stays the program in quotes.
+  for (size_t i = 0; i < command.size(); ++i)
+    text += (text.empty() ? "" : " ") + quoted(command[i], i == 0 && isAssignment(command[i]));
   return text;
 }
 

@@ -1,12 +1,8 @@
-#include "platform/posix/games/vdf.h"
+#include "platform/posix/steam/vdf.h"
 
 #include <stdio.h>
 
 #include "platform/platform.h"
-
-// Steam's files nest four or five blocks deep; a file nested far deeper is
-// not one of them, and would otherwise cost a stack frame a level.
-static const int deepestBlock = 100;
 
 namespace {
 
@@ -170,7 +166,7 @@ static bool readNodes(Reader &r, std::vector<VdfNode> &nodes, int depth) {
       return false;
     }
     if (value.kind == TOKEN_OPEN) {
-      if (depth + 1 > deepestBlock) {
+      if (depth + 1 > vdfDeepestBlock) {
         damaged(r, "blocks nested too deep");
         return false;
       }
@@ -208,4 +204,23 @@ const VdfNode *vdfFind(const std::vector<VdfNode> &nodes, const char *key) {
   for (const VdfNode &node : nodes)
     if (platCompareNoCase(node.key.c_str(), key) == 0) return &node;
   return nullptr;
+}
+
+const VdfNode *vdfFindPath(const std::vector<VdfNode> &nodes, const char *path) {
+  const std::vector<VdfNode> *list = &nodes;
+  const VdfNode *node = nullptr;
+  std::string rest = path;
+  for (;;) {
+    size_t slash = rest.find('/');
+    node = vdfFind(*list, rest.substr(0, slash).c_str());
+    if (!node || slash == std::string::npos) return node;
+    if (!node->block) return nullptr;
+    list = &node->children;
+    rest.erase(0, slash + 1);
+  }
+}
+
+std::string vdfText(const std::vector<VdfNode> &nodes, const char *path) {
+  const VdfNode *node = vdfFindPath(nodes, path);
+  return node && !node->block ? node->value : "";
 }
