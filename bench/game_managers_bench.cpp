@@ -1,12 +1,14 @@
 // The search for the game under Wine that "-install" makes, as the launcher
 // makes it (platFindWineGame): the game managers' records, with 50 Steam
-// prefixes in three libraries and 20 games each of Heroic, Lutris and
-// Bottles, then the game's open command read from every prefix found (its
-// user.reg and its system.reg, in one pass each).  Against it, the read of
-// the command from one system.reg, in the same run.
+// prefixes in three libraries, 10 games added to Steam by two of its users,
+// and 20 games each of Heroic, Lutris and Bottles, then the game's open
+// command read from every prefix found (its user.reg and its system.reg, in
+// one pass each), and how Steam starts it.  Against it, the read of the
+// command from one system.reg, in the same run.
 //
-// As on a player's machine, one prefix holds the game and the others hold
-// other games: a registry that does not name the game anywhere is only
+// As on a Steam Deck, the game is one of the games added to Steam (so its
+// shortcut, Steam's tool choice and the tools' manifests are read too),
+// and the other prefixes hold other games: a registry that does not name the game anywhere is only
 // scanned for the name, not read through.  The verdict: the whole search
 // against one read, at most half a read a prefix found (reading every key
 // of every prefix costs more than one read a prefix, which is what the scan
@@ -63,6 +65,19 @@ static void layOut() {
   support::makeSteamRoot(root, {libraries[0], libraries[1], libraries[2]});
   for (int i = 0; i < 50; ++i)
     support::makeSteamApp(libraries[i % 3], std::to_string(1091500 + i * 10), i % 25 != 24);
+  std::vector<support::Shortcut> shortcuts[2];
+  for (int i = 0; i < 10; ++i) {
+    long long id = 3000000000LL + i;
+    support::makeSteamApp(libraries[i % 3], std::to_string(id), false);
+    std::string start = libraries[i % 3] + "/steamapps/compatdata/" + std::to_string(id) + "/pfx/drive_c/Games";
+    shortcuts[i / 5].push_back({id, "Game " + std::to_string(i), start + "/game.exe", start});
+  }
+  support::makeSteamShortcuts(root, "111", shortcuts[0]);
+  support::makeSteamShortcuts(root, "222", shortcuts[1]);
+  support::makeSteamToolChoice(root, {{"0", "GE-Proton9-20"}});
+  support::makeCustomTool(root, "GE-Proton9-20", "GE-Proton9-20", "1628350");
+  support::makeSteamTool(libraries[1], "1628350", "SteamLinuxRuntime_sniper", "/_v2-entry-point --verb=%verb% --", "");
+  const std::string gamePrefix = libraries[7 % 3] + "/steamapps/compatdata/3000000007/pfx";
   for (int i = 0; i < 20; ++i) {
     std::string n = std::to_string(i);
     support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Game" + n, h + "/Games/Heroic/Prefixes/Game" + n,
@@ -76,12 +91,9 @@ static void layOut() {
   // machine, one prefix holds the game, and the others hold other games.
   systemReg = makeSystemReg(h + "/system.reg", true);
   otherReg = makeSystemReg(h + "/other.reg", false);
-  bool first = true;
   for (const ManagedPrefix &p : findManagedPrefixes(h, nullptr, nullptr)) {
-    if (!p.start.refusal.empty()) continue;
     fs::remove(p.prefix + "/system.reg");
-    fs::create_hard_link(first ? systemReg : otherReg, p.prefix + "/system.reg");
-    first = false;
+    fs::create_hard_link(p.prefix == gamePrefix ? systemReg : otherReg, p.prefix + "/system.reg");
     fs::create_directories(p.prefix + "/drive_c/Games/Zarnok");
     FILE *game = fopen((p.prefix + "/drive_c/Games/Zarnok/zarnok.exe").c_str(), "wb");
     if (game) fclose(game);

@@ -398,4 +398,29 @@ TEST(GameManagers, ReadsSteamsKeyValuesAsSteamDoes) {
     bool ok = vdfParse(c.text, nodes, why);
     EXPECT_EQ(ok ? show(nodes) : "damaged: " + why, c.read) << c.what;
   }
+  // The binary form, as Steam writes it (an int32 stored signed), and cut.
+  std::string shortcut = support::binaryVdf({support::vdfBlock("s", {support::vdfInt("appid", -1282665618),
+                                                                      support::vdfString("Exe", "\"z.exe\"")})});
+  std::vector<std::string> table{"s"};
+  const struct {
+    const char *what;
+    std::string bytes;
+    std::string read;
+  } binary[] = {
+      {"a block of an int32 and a string", shortcut, "s{appid=-1282665618;Exe=\"z.exe\";}"},
+      {"bytes after the end left", shortcut + "\x01junk", "s{appid=-1282665618;Exe=\"z.exe\";}"},
+      {"cut inside a number", shortcut.substr(0, 12), "damaged: byte 10: a number that the data ends inside"},
+      {"cut inside a block", shortcut.substr(0, 27), "damaged: byte 27: a block that the data ends inside"},
+      {"a type Steam does not write", std::string("\x05w\0\0\0", 5), "damaged: byte 0: a value of a type Steam does not write"},
+      {"a key by its index", std::string("\x01\0\0\0\0v\0\x08", 8), "s=v;"},
+      {"an index outside the table", std::string("\x01\x01\0\0\0v\0", 7),
+       "damaged: byte 1: a key outside the table of keys"},
+  };
+  for (const auto &c : binary) {
+    std::vector<VdfNode> nodes;
+    std::string why;
+    bool keyed = c.bytes[0] == 1 && c.bytes.size() < 9;
+    bool ok = vdfParseBinary(c.bytes, nodes, why, keyed ? &table : nullptr);
+    EXPECT_EQ(ok ? show(nodes) : "damaged: " + why, c.read) << c.what;
+  }
 }
