@@ -47,7 +47,7 @@ std::string mappedTool(SteamInstall &steam, const std::string &appid) {
 // A folder of custom tools: each <tool>/compatibilitytool.vdf (and one in
 // the folder itself) names its tool in "compatibilitytools/compat_tools";
 // Steam takes the first one of a file that runs Windows programs on Linux.
-void readCustomTools(SteamInstall &steam, const std::string &dir) {
+void readCustomToolsIn(SteamInstall &steam, const std::string &dir) {
   std::vector<std::string> files{dir + "/compatibilitytool.vdf"};
   for (const std::string &name : folderEntries(dir)) files.push_back(dir + "/" + name + "/compatibilitytool.vdf");
   for (const std::string &file : files) {
@@ -80,7 +80,7 @@ void readCustomTools(SteamInstall &steam) {
   }
   dirs.push_back(steam.root + "/compatibilitytools.d");
   for (const std::string &dir : dirs)
-    if (isDirectory(dir)) readCustomTools(steam, dir);
+    if (isDirectory(dir)) readCustomToolsIn(steam, dir);
 }
 
 bool readNumber(FILE *f, size_t size, uint64_t &out) {
