@@ -56,13 +56,18 @@ endif()
 # the template that "-install" writes (the two cannot differ) naming the
 # launcher by its name on the PATH; the MIME package, the icons, the README
 # and the copyright file.
+#
+# Each made file is made by one target only, which the others wait for:
+# make would otherwise run its command once for each target at the same
+# time.  They depend on what it is made of instead (ZARNO_STAGED).
 set(ZARNO_STAGE ${CMAKE_BINARY_DIR}/packaging)
-set(ZARNO_STAGED ${ZARNO_STAGE}/zarnolaunch)
+set(ZARNO_STAGED launcher)
 add_custom_command(OUTPUT ${ZARNO_STAGE}/zarnolaunch
   COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
           -o ${ZARNO_STAGE}/zarnolaunch $<TARGET_FILE:launcher>
   DEPENDS launcher
   VERBATIM)
+add_custom_target(stripped DEPENDS ${ZARNO_STAGE}/zarnolaunch)
 set(TRY_EXEC zarnolaunch)
 set(EXEC zarnolaunch)
 configure_file(${CMAKE_BINARY_DIR}/generated/zarnolaunch.desktop.in ${ZARNO_STAGE}/zarnolaunch.desktop @ONLY)
@@ -126,6 +131,7 @@ add_custom_command(OUTPUT ${ZARNO_DEB}
   COMMENT "Making ${ZARNO_DEB}"
   VERBATIM)
 add_custom_target(deb ${ZARNO_PACKAGES_ALL} DEPENDS ${ZARNO_DEB})
+add_dependencies(deb stripped)
 
 # --- the portable download: zarnolaunch-<version>-linux-x86_64.tar.gz ----------
 #
@@ -144,6 +150,7 @@ add_custom_command(OUTPUT ${ZARNO_TARBALL}
   COMMENT "Making ${ZARNO_TARBALL_NAME}"
   VERBATIM)
 add_custom_target(tarball ${ZARNO_PACKAGES_ALL} DEPENDS ${ZARNO_TARBALL})
+add_dependencies(tarball stripped)
 
 # --- the RPM: zarnolaunch-<version>-1.x86_64.rpm, target "rpm" ------------------
 #
@@ -161,10 +168,11 @@ configure_file(packaging/zarnolaunch.spec.in ${ZARNO_SPEC} @ONLY)
 set(ZARNO_RPM ${CMAKE_BINARY_DIR}/zarnolaunch-${PROJECT_VERSION}-1.${CMAKE_SYSTEM_PROCESSOR}.rpm)
 add_custom_command(OUTPUT ${ZARNO_RPM}
   COMMAND ${ZARNO_LINUX_PACKAGE} rpm ${ZARNO_STAGE} ${ZARNO_SPEC} ${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_RPM}
-  DEPENDS ${ZARNO_TARBALL} ${ZARNO_STAGED} ${ZARNO_SPEC} ${CMAKE_SOURCE_DIR}/cmake/linux-package.sh
+  DEPENDS ${ZARNO_STAGED} ${ZARNO_SPEC} ${CMAKE_SOURCE_DIR}/cmake/linux-package.sh
   COMMENT "Making ${ZARNO_RPM}"
   VERBATIM)
 add_custom_target(rpm ${ZARNO_PACKAGES_ALL} DEPENDS ${ZARNO_RPM})
+add_dependencies(rpm tarball)
 
 # --- the Arch package: zarnolaunch-<version>-1-x86_64.pkg.tar.zst, target "arch"
 #
@@ -177,8 +185,9 @@ set(ZARNO_ARCH_PACKAGE
 add_custom_command(OUTPUT ${ZARNO_ARCH_PACKAGE}
   COMMAND ${ZARNO_LINUX_PACKAGE} arch ${ZARNO_STAGE} ${ZARNO_STAGE}/PKGBUILD ${ZARNO_STAGE}/makepkg.conf
           ${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_ARCH_PACKAGE}
-  DEPENDS ${ZARNO_TARBALL} ${ZARNO_STAGED} ${ZARNO_STAGE}/PKGBUILD ${ZARNO_STAGE}/makepkg.conf
+  DEPENDS ${ZARNO_STAGED} ${ZARNO_STAGE}/PKGBUILD ${ZARNO_STAGE}/makepkg.conf
           ${CMAKE_SOURCE_DIR}/cmake/linux-package.sh
   COMMENT "Making ${ZARNO_ARCH_PACKAGE}"
   VERBATIM)
 add_custom_target(arch ${ZARNO_PACKAGES_ALL} DEPENDS ${ZARNO_ARCH_PACKAGE})
+add_dependencies(arch tarball)

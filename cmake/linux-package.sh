@@ -64,6 +64,10 @@ arch)
   # makepkg records the folder it runs in (.BUILDINFO), and refuses to run
   # as root.  So it runs in namespaces of its own, where the work folder is
   # at one fixed path, /mnt/zarnolaunch, and the user an ordinary one.
+  if ! unshare --user --map-root-user true 2>/dev/null; then
+    echo "linux-package.sh: makepkg runs in a user namespace of its own, which unshare cannot make here" >&2
+    exit 1
+  fi
   unshare --user --map-root-user --mount -- bash -c '
     mount -t tmpfs tmpfs /mnt && mkdir /mnt/zarnolaunch && mount --bind "$1" /mnt/zarnolaunch &&
     exec unshare --user --map-user=1000 --map-group=1000 -- bash "$2" arch-inside' \
