@@ -4,18 +4,22 @@
 #
 # --- the same bytes from the same commit ------------------------------------
 #
-# The release files are ZarnoLaunch.exe, the setup, the zip and the .deb
-# (cmake/release.sh makes them all, with SHA256SUMS).  What a build would
-# otherwise put into them of its own:
+# The release files are ZarnoLaunch.exe, the setup, the zip, the Scoop and
+# winget manifests, the .deb, the RPM, the Arch package and the portable
+# tarball (cmake/release.sh makes them all, with SHA256SUMS).  What a build
+# would otherwise put into them of its own:
 #
 # - the time: every date stored is SOURCE_DATE_EPOCH, the commit's time by
 #   default (the environment variable, when set, wins).  The zip's and the
 #   .deb's entries take it from CPack (cmake/Package.cmake hands it over),
 #   the setup's copy of the launcher from a copy dated so (cmake/Setup.cmake);
+#   the other Linux packages and the manifests are handed it
+#   (cmake/Package.cmake, cmake/linux-package.sh);
 #   ZarnoLaunch.exe stores no time at all (its PE header's is 0, which
 #   Windows does not read);
 # - the folders: the source and build folders are cut from every path the
-#   compiler records (__FILE__, debug information);
+#   compiler records (__FILE__, debug information), and makepkg runs where
+#   its folder is always the same (cmake/linux-package.sh);
 # - the time zone, the order of files and the compressors' headers are
 #   fixed where they are made (cmake/Package.cmake).
 

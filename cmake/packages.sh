@@ -41,6 +41,15 @@ all      xauth                   package xauth
 all      xdotool                 package xdotool
 all      nsis                    command makensis
 all      lintian                 command lintian
+all      rpm                     command rpmbuild
+all      rpm2cpio                command rpm2cpio
+all      rpmlint                 command rpmlint
+all      makepkg                 command makepkg
+all      pacman-package-manager  command pacman
+all      libarchive-tools        command bsdtar
+all      zstd                    command zstd
+all      fakeroot                command fakeroot
+all      python3-yaml            package python3-yaml
 all      osslsigncode            command osslsigncode
 all      openssl                 command openssl
 all      chromium                package chromium
@@ -66,6 +75,10 @@ all      gettext                 command msgfmt
 # - the desktop's own tools, run for real, and a dialog window under Xvfb;
 # - NSIS makes the setup; lintian checks the Debian package; osslsigncode
 #   and openssl sign a release with a throwaway certificate;
+# - the other Linux packages: rpmbuild makes the RPM, rpm2cpio unpacks it and
+#   rpmlint checks it; makepkg makes the Arch package (with pacman's own
+#   tools, bsdtar, zstd and fakeroot), bsdtar unpacks it; Python's YAML
+#   reads the winget manifests back;
 # - the browser group: two browsers, a driver for one, two web servers, the
 #   desktop portal that sandboxed browsers call, a sandbox to call it from,
 #   the session bus it runs on and the Python bindings that make the call;

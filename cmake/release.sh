@@ -3,7 +3,12 @@
 #
 #   OUT/ZarnoLaunch-<version>-Windows.zip    (preset win32)
 #   OUT/ZarnoLaunch-<version>-setup.exe      (preset win32)
+#   OUT/zarnolaunch.json                     (preset win32) Scoop's manifest
+#   OUT/winget/ZarnoLaunch.ZarnoLaunch*.yaml (preset win32) winget's manifests
 #   OUT/zarnolaunch_<version>_<arch>.deb     (preset native)
+#   OUT/zarnolaunch-<version>-1.x86_64.rpm   (preset native)
+#   OUT/zarnolaunch-<version>-1-x86_64.pkg.tar.zst   (preset native)
+#   OUT/zarnolaunch-<version>-linux-x86_64.tar.gz    (preset native)
 #   OUT/SHA256SUMS                           the files' SHA-256 sums
 #
 # and the build folders OUT/<preset>.  Any build of the same commit makes the
@@ -27,7 +32,7 @@ for preset in "${presets[@]}"; do
   build=$out/$preset
   case $preset in
     win32) targets=(setup package) ;;
-    native) targets=(deb) ;;
+    native) targets=(deb tarball rpm arch) ;;
     *) echo "release.sh: no release files in preset $preset" >&2; exit 2 ;;
   esac
   # Fresh: only a folder that CMake made is removed.
@@ -39,18 +44,25 @@ for preset in "${presets[@]}"; do
   log=$out/$preset.log
   echo "== $preset: building in $build (log: $log)"
   if ! { (cd "$source" && cmake --preset "$preset" -B "$build" -DZARNO_TESTS=OFF -DZARNO_BENCH=OFF) &&
-         cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"; } >"$log" 2>&1; then
+         cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" &&
+         # The manifests hold the sums of the zip and the setup.
+         if [ "$preset" == win32 ]; then cmake --build "$build" --target manifests; fi; } >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "release.sh: building $preset failed" >&2
     exit 1
   fi
+  # Each file by its name in the release, as found in the build folder.
   case $preset in
-    win32) made=("$build"/ZarnoLaunch-*-Windows.zip "$build"/ZarnoLaunch-*-setup.exe) ;;
-    native) made=("$build"/zarnolaunch_*.deb) ;;
+    win32) made=('ZarnoLaunch-*-Windows.zip' 'ZarnoLaunch-*-setup.exe' zarnolaunch.json 'winget/*.yaml') ;;
+    native) made=('zarnolaunch_*.deb' 'zarnolaunch-*.rpm' 'zarnolaunch-*.pkg.tar.zst' 'zarnolaunch-*-linux-*.tar.gz') ;;
   esac
   for file in "${made[@]}"; do
-    cp "$file" "$out/"
-    files+=("$(basename "$file")")
+    for found in "$build"/$file; do
+      name=${found#"$build"/}
+      mkdir -p "$(dirname "$out/$name")"
+      cp "$found" "$out/$name"
+      files+=("$name")
+    done
   done
 done
 (cd "$out" && sha256sum "${files[@]}" >SHA256SUMS)

@@ -53,8 +53,10 @@ int launcherMain(int argc, char **argv) {
       install();
       // The title differs from the launcher's name, and the status is 1 as
       // for every end but a launch: installers and scripts that run
-      // "-install" have always seen both, and may test for them.
-      fatal(N_("ZarnoLaunch installed successfully!"), "ZarnokLaunch", STYLE_INFO);
+      // "-install" have always seen both, and may test for them.  So has the
+      // first line: advice about where the launcher is only follows it.
+      fatalAdvising(N_("ZarnoLaunch installed successfully!"), platInstallAdvice(modulePath()),
+                    "ZarnokLaunch", STYLE_INFO);
     } else if (isOption(arg, "-uninstall")) {
       uninstall();
       alert(N_("ZarnoLaunch uninstalled successfully!"), "ZarnoLaunch", STYLE_INFO);

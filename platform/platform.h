@@ -125,6 +125,17 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 // Fills buf with the full path of the running executable.  False on failure.
 bool platModulePath(char *buf, unsigned long size);
 
+// After a successful "-install" of the launcher at self: what the player
+// should do about where it is, as an English sentence marked N_ (shown in
+// the player's language by platText), or null when nothing.  On Linux a
+// launcher in a folder that is plainly temporary (under /tmp, /var/tmp or
+// $TMPDIR, or in the download folder that the player's user-dirs.dirs
+// names) is registered all the same, and the player is told to move it
+// somewhere it will stay and run "-install" again: the registration names
+// this path, which a reboot or a tidy-up takes away.  Windows: null, as the
+// setup chooses the launcher's folder there.
+const char *platInstallAdvice(const char *self);
+
 // The desktop's side of "-install" and "-uninstall", run after the registry's.
 // On Windows it tells the shell that file associations changed; on a Linux
 // desktop it writes or removes the freedesktop MIME type, desktop entry and

@@ -76,6 +76,14 @@ void fatal(const char *text, const char *title, unsigned style) {
   exit(1);  // the exit-time handler flushes and closes the log
 }
 
+void fatalAdvising(const char *text, const char *next, const char *title, unsigned style) {
+  if (!next) fatal(text, title, style);
+  char shown[8192];
+  snprintf(shown, sizeof shown, "%s\n\n%s", platText(text), platText(next));
+  show(text, shown, title, platText(title), style);
+  exit(1);
+}
+
 void fatalError(const char *english, const char *shown) {
   show(english, shown, defaultErrorTitle, "ZarnoLaunch", STYLE_ERROR);
   exit(1);

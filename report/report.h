@@ -29,6 +29,9 @@ void logLine(const char *line);
 // them in the player's language.
 void alert(const char *text, const char *title, unsigned style);
 [[noreturn]] void fatal(const char *text, const char *title, unsigned style);
+// The same with next, a paragraph that says what to do (marked N_, or
+// null), after the text in the box; the log keeps the text alone.
+[[noreturn]] void fatalAdvising(const char *text, const char *next, const char *title, unsigned style);
 // Ends the run with an error: english goes to the log under the default
 // error title, and shown, the same in the player's language with what to do
 // next, to a box with a stop icon.  The box's title is the launcher's name

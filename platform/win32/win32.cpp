@@ -161,6 +161,8 @@ static void notifyShell(void) {
   FreeLibrary(shell);
 }
 
+const char *platInstallAdvice(const char *) { return nullptr; }
+
 void platDesktopInstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 
 void platDesktopUninstall(const char *, PlatNote, PlatFailure) { notifyShell(); }

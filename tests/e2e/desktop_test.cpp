@@ -85,22 +85,42 @@ TEST_F(Desktop, OpensServerFilesAndLinks) {
   std::string file = links + "/alpha.zarnok";
   ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=alpha.beta.gamma:7777\n"));
   std::string quoted = launcherIn("say \"hi\" $HOME `id` \\ 'x'");
+  std::string home = getenv("HOME"), build = support::programDir();
   struct Case {
     std::string launcher, dataHome;
     bool throughLink;
     std::vector<std::vector<std::string>> openers;
     std::vector<std::string> notes;
+    // The player's user-dirs.dirs and HOME; whether the launcher is in a
+    // temporary folder, which its message then says after the first line.
+    std::string userDirs, home;
+    bool temporary;
   } cases[] = {
-      {support::launcherPath(), data, false, {xdgOpen, gioOpen}, {}},
-      {launcherIn("Zarno Launch"), data, true, {xdgOpen, gioOpen}, {}},
+      {support::launcherPath(), data, false, {xdgOpen, gioOpen}, {}, "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n",
+       home, false},
+      {launcherIn("Zarno Launch"), data, true, {xdgOpen, gioOpen}, {}, "", home, true},
       // Neither the launcher's path nor the link's would pass unquoted: gio
       // runs the quoted path, xdg-open 1.1.3 cannot, and the log says so.
       {quoted, support::makeTempDir() + "/data home", false, {gioOpen},
        {"The desktop entry has to quote the launcher's path \"" + quoted +
-        "\" in Exec; xdg-open of xdg-utils 1.1.3 cannot run it, gio can."}},
+        "\" in Exec; xdg-open of xdg-utils 1.1.3 cannot run it, gio can."}, "", home, true},
+      // Run from the download folder, wherever that is.
+      {support::launcherPath(), data, false, {}, {},
+       "# the user's own\nXDG_DOWNLOAD_DIR=\"$HOME/" + build.substr(build.rfind('/') + 1) + "\"\n",
+       build.substr(0, build.rfind('/')), true},
   };
   for (const Case &c : cases) {
     setEnv("XDG_DATA_HOME", c.dataHome);
+    setEnv("HOME", c.home);
+    fs::create_directories(config);
+    ASSERT_TRUE(support::writeFile(config + "/user-dirs.dirs", c.userDirs));
+    support::RunResult shown = support::run({"/usr/bin/env", "-u", "DISPLAY", c.launcher, "-install"});
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_EQ(shown.errorOutput, std::string("ZarnokLaunch\nZarnoLaunch installed successfully!\n") +
+                                     (c.temporary ? "\nZarnoLaunch is in a temporary folder: move it somewhere "
+                                                    "it will stay, then run it again with -install.\n"
+                                                  : ""))
+        << c.launcher;
     std::string entryHere = c.dataHome + "/applications/zarnolaunch.desktop";
     install(c.launcher, c.notes);
     std::string text = support::readFile(entryHere);

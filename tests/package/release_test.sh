@@ -7,7 +7,13 @@
 #   release_test.sh reproducible SOURCE WORK PRESET
 #                                              two releases, made one after
 #                                              the other in two folders, are
-#                                              the same bytes
+#                                              the same bytes, and SHA256SUMS
+#                                              names every file; the win32
+#                                              one's manifests are checked
+#   release_test.sh manifests SOURCE RELEASE   Scoop's and winget's manifests
+#                                              of a release, read back and
+#                                              compared with its files and
+#                                              the setup's uninstall entry
 #   release_test.sh signed SOURCE WORK WINE_RUN
 #                                              a release signed with a
 #                                              throwaway certificate verifies:
@@ -17,10 +23,75 @@
 #                                              launcher still runs there
 set -uo pipefail
 mode=$1 source=$2 work=$3
-rm -rf "$work"
-mkdir -p "$work"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# The manifests name the release's files and hold their sums; winget's
+# entry in Settings > Apps must be the one the setup writes.
+check_manifests() {  # release folder
+  python3 - "$1" "$source/resources/zarnolaunch-setup.nsi" <<'PYTHON' || fail "the manifests"
+import hashlib, json, os, re, sys
+import yaml
+release, nsi = sys.argv[1:]
+failed = []
+def expect(what, want, got):
+    if want != got:
+        failed.append("%s: expected %r, got %r" % (what, want, got))
+def sha256(name):
+    with open(os.path.join(release, name), "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+zip_name, = [n for n in os.listdir(release) if n.endswith("-Windows.zip")]
+setup_name, = [n for n in os.listdir(release) if n.endswith("-setup.exe")]
+version = setup_name.split("-")[1]
+with open(os.path.join(release, "zarnolaunch.json"), encoding="utf-8") as f:
+    scoop = json.load(f)
+expect("scoop version", version, scoop["version"])
+expect("scoop url", zip_name, scoop["url"].rsplit("/", 1)[1])
+expect("scoop hash", sha256(zip_name), scoop["hash"])
+expect("scoop bin", "ZarnoLaunch.exe", scoop["bin"])
+for hook, option in (("post_install", "-install"), ("pre_uninstall", "-uninstall")):
+    expect("scoop " + hook, True, "\\ZarnoLaunch.exe\" -ArgumentList '-quiet', '%s'" % option in scoop[hook])
+winget = {}
+for name in sorted(os.listdir(os.path.join(release, "winget"))):
+    with open(os.path.join(release, "winget", name), encoding="utf-8") as f:
+        manifest = yaml.safe_load(f)
+    winget[manifest["ManifestType"]] = manifest
+    expect(name + ": its name", manifest["PackageIdentifier"] + {"version": "", "installer": ".installer",
+           "defaultLocale": ".locale.en-US"}[manifest["ManifestType"]] + ".yaml", name)
+    expect(name + ": version", version, str(manifest["PackageVersion"]))
+    major, minor = map(int, manifest["ManifestVersion"].split(".")[:2])
+    expect(name + ": ManifestVersion 1.6 or later", True, (major, minor) >= (1, 6))
+expect("winget manifests", ["defaultLocale", "installer", "version"], sorted(winget))
+installer = winget["installer"]
+expect("installer", ["nullsoft", "user", ["zarnolaunch"], ["zarnok"]],
+       [installer["InstallerType"], installer["Scope"], installer["Protocols"], installer["FileExtensions"]])
+(entry,) = installer["Installers"]
+expect("installer url", setup_name, entry["InstallerUrl"].rsplit("/", 1)[1])
+expect("installer url's base", scoop["url"].rsplit("/", 1)[0], entry["InstallerUrl"].rsplit("/", 1)[0])
+expect("InstallerSha256", sha256(setup_name).upper(), entry["InstallerSha256"])
+with open(nsi, encoding="utf-8") as f:
+    script = f.read()
+written = dict(re.findall(r'WriteRegStr SHCTX "\$\{UNINSTALL_KEY\}" "(\w+)" "([^"$]*)"', script))
+key = re.search(r'!define UNINSTALL_KEY "[^"]*\\([^"\\]+)"', script).group(1)
+expect("AppsAndFeaturesEntries", [{"DisplayName": written["DisplayName"], "Publisher": written["Publisher"],
+                                   "DisplayVersion": version, "ProductCode": key}],
+       installer["AppsAndFeaturesEntries"])
+expect("defaultLocale", written["Publisher"], winget["defaultLocale"]["Publisher"])
+for field in ("PackageName", "License", "ShortDescription"):
+    expect("defaultLocale's " + field, True, bool(winget["defaultLocale"].get(field)))
+print("\n".join(failed) or "manifests: every name and sum matches")
+sys.exit(1 if failed else 0)
+PYTHON
+}
+
+if [ "$mode" == manifests ]; then
+  check_manifests "$work"
+  [ "$failures" -eq 0 ] || exit 1
+  echo "passed"
+  exit 0
+fi
+rm -rf "$work"
+mkdir -p "$work"
 
 if [ "$mode" == icon ]; then
   python3 "$source/resources/make-icon.py" "$work" || fail "make-icon.py"
@@ -36,8 +107,12 @@ if [ "$mode" == reproducible ]; then
   # Every file that the first release lists has the same sum in the second.
   (cd "$work/two" && sha256sum --strict -c ../one/SHA256SUMS) || fail "the releases differ"
   cmp "$work/one/SHA256SUMS" "$work/two/SHA256SUMS" || fail "their SHA256SUMS differ"
+  # Every file of the release, beside the build folders and their logs.
+  (cd "$work/one" && find . -type f ! -path "./$preset/*" ! -name "$preset.log" ! -name SHA256SUMS |
+     sed 's|^\./||' | sort | diff - <(awk '{print $2}' SHA256SUMS | sort)) || fail "SHA256SUMS does not name every file"
   if [ "$preset" == win32 ]; then
     cmp "$work/one/win32/ZarnoLaunch.exe" "$work/two/win32/ZarnoLaunch.exe" || fail "ZarnoLaunch.exe differs"
+    check_manifests "$work/one"
   else
     # Dated by the commit, not by the build.
     date=$(TZ=UTC LC_ALL=C date -d "@$(git -C "$source" log -1 --format=%ct)" "+%b %e %H:%M %Y")

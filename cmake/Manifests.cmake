@@ -1,0 +1,34 @@
+# Scoop's and winget's manifests for a Windows build's zip and setup, from
+# the templates in packaging/ (run by the target "manifests" of
+# cmake/Package.cmake, once the zip and the setup are made):
+#
+#   OUT/zarnolaunch.json                           for a Scoop bucket
+#   OUT/winget/ZarnoLaunch.ZarnoLaunch.yaml        winget's version manifest,
+#   OUT/winget/ZarnoLaunch.ZarnoLaunch.installer.yaml    its installer and
+#   OUT/winget/ZarnoLaunch.ZarnoLaunch.locale.en-US.yaml its default locale
+#
+# Each names its file by its address under RELEASE_URL and holds its
+# SHA-256 sum (winget writes it in capitals).  The release date is the
+# build's SOURCE_DATE_EPOCH (EPOCH), in UTC.
+#
+#   cmake -DVERSION=... -DEPOCH=... -DRELEASE_URL=... -DHOMEPAGE=... -DZIP=... -DSETUP=...
+#         -DRECIPES=packaging -DOUT=... -P cmake/Manifests.cmake
+foreach(file ZIP SETUP)
+  if(NOT EXISTS "${${file}}")
+    message(FATAL_ERROR "No ${${file}}: make the targets \"package\" and \"setup\" first")
+  endif()
+endforeach()
+file(SHA256 ${ZIP} ZIP_SHA256)
+file(SHA256 ${SETUP} SETUP_SHA256)
+string(TOUPPER ${SETUP_SHA256} SETUP_SHA256)
+get_filename_component(name ${ZIP} NAME)
+set(ZIP_URL ${RELEASE_URL}/${name})
+get_filename_component(name ${SETUP} NAME)
+set(SETUP_URL ${RELEASE_URL}/${name})
+set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
+string(TIMESTAMP RELEASE_DATE "%Y-%m-%d" UTC)
+configure_file(${RECIPES}/zarnolaunch.json.in ${OUT}/zarnolaunch.json @ONLY)
+foreach(manifest ZarnoLaunch.ZarnoLaunch ZarnoLaunch.ZarnoLaunch.installer
+                 ZarnoLaunch.ZarnoLaunch.locale.en-US)
+  configure_file(${RECIPES}/winget/${manifest}.yaml.in ${OUT}/winget/${manifest}.yaml @ONLY)
+endforeach()
