@@ -94,10 +94,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "ZarnoLaunch developers"
 
 ; --- what the player reads -------------------------------------------------------
 ; Every text of our own that a window or message box shows.  $R9 is the file
-; or text a message names.  The log stays in English: its lines are written
-; where they happen.
+; or folder a message names; a comment "; Translators: " before a text says
+; which, for the translators.  The log stays in English: its lines are
+; written where they happen.
 
-LangString welcomeText ${LANG_ENGLISH} "ZarnoLaunch starts Zarnok on a game server when you open the server's .zarnok file or click its link on a web page."
+LangString welcomeText ${LANG_ENGLISH} "When you open a game server's .zarnok file or click its link on a web page, ZarnoLaunch starts Zarnok and joins that server."
 LangString finishText ${LANG_ENGLISH} "ZarnoLaunch is installed. To join a server, open its .zarnok file or click its link on the server's web page."
 LangString unFinishText ${LANG_ENGLISH} "ZarnoLaunch is removed from this computer. Zarnok itself stays installed."
 LangString registering ${LANG_ENGLISH} "Registering ZarnoLaunch for .zarnok files and server links..."
@@ -106,9 +107,11 @@ LangString noGame ${LANG_ENGLISH} "Install Zarnok first, then run this setup aga
 LangString noCheck ${LANG_ENGLISH} "The setup could not look for Zarnok."
 LangString notRegistered ${LANG_ENGLISH} "ZarnoLaunch could not register itself."
 LangString notUnregistered ${LANG_ENGLISH} "ZarnoLaunch could not remove its registration."
+; Translators: $R9 is the full path of a file in the chosen folder.
 LangString foreignFile ${LANG_ENGLISH} "$R9 is not from a ZarnoLaunch setup, and the setup does not replace it. Choose another folder."
 LangString inUse ${LANG_ENGLISH} "ZarnoLaunch.exe is in use. Close ZarnoLaunch and its messages, then try again."
-LangString notWritten ${LANG_ENGLISH} "$R9 could not be written."
+; Translators: $R9 is the folder the setup installs into.
+LangString notWritten ${LANG_ENGLISH} "Setup could not write its files to $R9."
 LangString needsAdministrator ${LANG_ENGLISH} "ZarnoLaunch is installed for all users. Uninstall it as an administrator."
 ; The same in the other languages.
 !insertmacro ZARNO_LANGSTRINGS

@@ -31,8 +31,8 @@ NLF = "/usr/share/nsis/Contrib/Language files/%s.nlf"
 
 # Each page by a text it shows, in order; the progress pages by their bar.
 SETUP_PAGES = [
-    ("welcome", "ZarnoLaunch starts Zarnok on a game server when you open the server's .zarnok "
-                "file or click its link on a web page."),
+    ("welcome", "When you open a game server's .zarnok file or click its link on a web page, "
+                "ZarnoLaunch starts Zarnok and joins that server."),
     ("folder", "Destination Folder"),
     ("progress", None),
     ("finish", "ZarnoLaunch is installed. To join a server, open its .zarnok file or click its "
