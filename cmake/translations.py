@@ -16,8 +16,10 @@
 POT lists the English texts (msgid), in the order the tables keep; each PO
 file (resources/po/<code>.po) is one language's translations.  A text that a
 PO file leaves untranslated, or marks fuzzy, is left out of the table, and
-the player reads it in English (the tests refuse such a file).  Only the
-standard library is used.
+the player reads it in English (the tests refuse such a file).  A text for a
+count (msgid_plural) has a form for each of its language's plural forms,
+which the file's Plural-Forms header chooses among.  Only the standard
+library is used.
 """
 import os
 import re
@@ -42,13 +44,16 @@ def unquote(text):
 
 def read_po(path, with_locations=False):
     """The file's entries, in order: (msgctxt or None, msgid, msgstr, fuzzy),
-    and with_locations, the files the text comes from ("#:") as well."""
+    and with_locations, the files the text comes from ("#:") as well.  A
+    text for a count has its English singular as msgid, and its forms
+    (msgstr[0], msgstr[1]...) joined by NUL characters as msgstr."""
     entries, entry, field = [], {}, None
 
     def flush():
         if "msgid" in entry:
-            found = (entry.get("msgctxt"), entry["msgid"], entry.get("msgstr", ""),
-                     entry.get("fuzzy", False))
+            forms = [entry[k] for k in sorted(k for k in entry if k.startswith("msgstr["))]
+            msgstr = "\0".join(forms) if forms else entry.get("msgstr", "")
+            found = (entry.get("msgctxt"), entry["msgid"], msgstr, entry.get("fuzzy", False))
             entries.append(found + (entry.get("where", []),) if with_locations else found)
         entry.clear()
 
@@ -57,7 +62,7 @@ def read_po(path, with_locations=False):
             line = raw.strip()
             if line.startswith("#") or not line:
                 # A comment, or a blank line, after an entry starts the next.
-                if "msgstr" in entry:
+                if any(k.startswith("msgstr") for k in entry):
                     flush()
                 if line.startswith("#,"):
                     entry["fuzzy"] = "fuzzy" in (flag.strip() for flag in line[2:].split(","))
@@ -67,15 +72,29 @@ def read_po(path, with_locations=False):
                         for place in line[2:].split())
                 continue
             keyword, _, rest = line.partition(" ")
-            if keyword in ("msgctxt", "msgid", "msgstr"):
-                if keyword != "msgstr" and "msgstr" in entry:
+            if re.match(r"^(msgctxt|msgid|msgid_plural|msgstr|msgstr\[\d+\])$", keyword):
+                if keyword in ("msgctxt", "msgid") and any(k.startswith("msgstr") for k in entry):
                     flush()
-                field = keyword
+                # msgstr[N] sorts by its number as text: pad it.
+                field = keyword if "[" not in keyword else "msgstr[%03d]" % int(keyword[7:-1])
                 entry[field] = unquote(rest.strip()[1:-1])
             elif line.startswith('"') and field:
                 entry[field] += unquote(line[1:-1])
     flush()
     return entries
+
+
+def plural_forms(path):
+    """The PO file's Plural-Forms: (how many forms, the C expression of n
+    that picks one), or None when it has none.  The expression is gettext's,
+    which is C already; only its own characters are let through."""
+    header = next((msgstr for ctx, msgid, msgstr, _ in read_po(path) if ctx is None and msgid == ""), "")
+    m = re.search(r"^Plural-Forms:\s*nplurals\s*=\s*(\d+)\s*;\s*plural\s*=\s*(.*?);?\s*$", header, re.M)
+    if not m:
+        return None
+    if not re.fullmatch(r"[n0-9\s()?:<>=!&|%+*/-]+", m.group(2)):
+        sys.exit("%s: a Plural-Forms expression that is not gettext's: %s" % (path, m.group(2)))
+    return int(m.group(1)), m.group(2)
 
 
 def c_string(text):
@@ -96,12 +115,13 @@ def c_string(text):
 
 
 def languages(po_files):
-    """(code, {(context, English): translation}) for each PO file, by code."""
+    """(code, {(context, English): translation}) for each PO file, by code.
+    A text for a count is there only with every one of its forms."""
     result = []
     for path in sorted(po_files):
         code = os.path.splitext(os.path.basename(path))[0]
         done = {(ctx, msgid): msgstr for ctx, msgid, msgstr, fuzzy in read_po(path)
-                if msgid and msgstr and not fuzzy}
+                if msgid and msgstr and not fuzzy and all(msgstr.split("\0"))}
         result.append((code, done))
     return result
 
@@ -121,18 +141,29 @@ def table(pot, out, po_files, never=()):
              "const char *const translatedTexts[] = {"]
     lines += ["    %s," % c_string(msgid) for _, msgid in texts]
     lines += ["};", "const int translatedTextCount = %d;" % len(texts), ""]
+    # The texts for a count: the template's have two empty forms.
+    counted = {msgid for ctx, msgid, msgstr, _ in read_po(pot) if ctx is None and "\0" in msgstr}
     names = []
+    paths = {os.path.splitext(os.path.basename(path))[0]: path for path in po_files}
     for code, done in languages(po_files):
         name = "texts_" + code
-        names.append((code, name))
+        forms = plural_forms(paths[code])
+        if forms is None and any(msgid in counted for _, msgid in texts):
+            sys.exit("%s: no Plural-Forms header, and texts for a count to choose among" % paths[code])
+        forms = forms or (1, "0")
+        names.append((code, name, forms[0]))
+        lines.append("static int plural_%s(unsigned long n) { return (int)(%s); }"
+                     % (code, forms[1] if "n" in forms[1] else "(void)n, " + forms[1]))
         lines.append("static const char *const %s[] = {" % name)
         for key in texts:
-            lines.append("    %s," % (c_string(done[key]) if key in done else "nullptr"))
+            # A text for a count has exactly as many forms as its language.
+            usable = key in done and (key[1] not in counted or done[key].count("\0") + 1 == forms[0])
+            lines.append("    %s," % (c_string(done[key]) if usable else "nullptr"))
         lines.append("};")
     lines.append("const Translation translations[] = {")
-    lines += ['    {"%s", %s},' % (code, name) for code, name in names]
+    lines += ['    {"%s", %s, plural_%s, %d},' % (code, name, code, count) for code, name, count in names]
     if not names:
-        lines.append("    {\"\", nullptr},")
+        lines.append("    {\"\", nullptr, nullptr, 1},")
     lines += ["};", "const int translationCount = %d;" % len(names), ""]
     write(out, "\n".join(lines))
 
@@ -157,8 +188,14 @@ def extract(out, files):
     for path in files:
         name = os.path.basename(path)
         with open(path, encoding="utf-8") as f:
+            # The setup's "; Translators: ..." comment says what the next
+            # LangString's $R9 holds.
+            said = ""
             for line in f:
                 line = line.rstrip("\n")
+                if name.endswith(".nsi") and line.startswith("; Translators: "):
+                    said = " " + line[len("; Translators: "):]
+                    continue
                 key, _, value = line.partition("=")
                 if name.endswith(".desktop.in") and key in DESKTOP_KEYS and value:
                     found.append((path, "The desktop entry's %s." % key, value))
@@ -167,8 +204,9 @@ def extract(out, files):
                     found.append((path, "The file type's name, as file managers show it.", xml_unescape(m.group(2))))
                 m = LANGSTRING.match(line)
                 if name.endswith(".nsi") and m:
-                    found.append((path, "The setup's %s: keep NSIS's $ codes ($R9, $\\r$\\n) as they are."
-                                  % m.group(1), m.group(2)))
+                    found.append((path, "The setup's %s: keep NSIS's $ codes ($R9, $\\r$\\n) as they are.%s"
+                                  % (m.group(1), said), m.group(2)))
+                said = ""
     entries, seen = [], {}
     for name, note, text in found:
         if text in seen:

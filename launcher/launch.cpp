@@ -25,6 +25,7 @@ long runCommand(char *commandLine, const char *program, const char *argument) {
 const char askForANewLink[] = N_("Ask whoever published this link for a new one.");
 
 [[noreturn]] static void illegalLine(const char *path, const char *value) {
+  // Translators: the link file's path, and its Server value as it stands.
   fatalFormat(askForANewLink, nullptr, N_("Illegal line in file \"%s\":\n\tServer=%s"), path, value);
 }
 
@@ -45,6 +46,7 @@ static bool startGame(const char *raw, const char *server) {
                 N_("Zarnok is a Windows program, and Wine was not found to start it."));
   if (error != PLAT_OK)
     fatalFormat(N_("Reinstall Zarnok, then open the link again."), nullptr,
+                // Translators: the game's command line.
                 N_("Couldn't start Zarnok with this command line:\n\t%s"), command);
   return true;
 }
@@ -78,8 +80,9 @@ void launchFromFile(const char *path) {
   if (!server || !startGame(value, server)) illegalLine(path, value);
 }
 
-[[noreturn]] static void illegalLink(const char *link) {
-  fatalFormat(askForANewLink, nullptr, N_("Illegal server link:\n\t%s"), link);
+[[noreturn]] static void invalidLink(const char *link) {
+  // Translators: the server link as it was given.
+  fatalFormat(askForANewLink, nullptr, N_("Invalid server link:\n\t%s"), link);
 }
 
 void launchFromLink(const char *link) {
@@ -92,5 +95,5 @@ void launchFromLink(const char *link) {
   // too long to copy is refused: its address could not be checked whole.
   char copy[4096];
   char *server = composeText(copy, sizeof copy, "%s", rest) ? cleanServer(copy) : nullptr;
-  if (!server || !startGame(rest, server)) illegalLink(link);
+  if (!server || !startGame(rest, server)) invalidLink(link);
 }

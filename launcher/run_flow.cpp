@@ -66,6 +66,7 @@ int launcherMain(int argc, char **argv) {
       // crafted one can close that quote and add arguments of its own, so
       // nothing may follow a link: not "-install", not "-logfile PATH".
       if (i + 1 < argc)
+        // Translators: the server link, which other arguments follow.
         fatalFormat(askForANewLink, nullptr, N_("A server link must be the last argument:\n\t%s"), arg);
       serverLink = arg;
     } else if (platFileExists(arg)) {

@@ -64,17 +64,31 @@ static bool sameConversions(const char *a, const char *b) {
   }
 }
 
-const char *platText(const char *english) {
+// The translation of english into the player's language, when it has one.
+static const char *translationOf(const char *english) {
   int language = chosenLanguage();
-  if (language < 0) return english;
-  for (int i = 0; i < translatedTextCount; ++i) {
-    if (strcmp(translatedTexts[i], english) == 0) {
-      const char *text = translations[language].texts[i];
-      return text && sameConversions(english, text) ? text : english;
-    }
-  }
-  return english;
+  if (language < 0) return nullptr;
+  for (int i = 0; i < translatedTextCount; ++i)
+    if (strcmp(translatedTexts[i], english) == 0) return translations[language].texts[i];
+  return nullptr;
 }
+
+const char *platText(const char *english) {
+  const char *text = translationOf(english);
+  return text && sameConversions(english, text) ? text : english;
+}
+
+const char *platCountText(const char *singular, const char *plural, unsigned long n) {
+  const char *english = n == 1 ? singular : plural;
+  const char *form = translationOf(singular);
+  if (!form) return english;
+  const Translation &language = translations[chosenLanguage()];
+  int wanted = language.plural(n);
+  for (int i = 0; i < wanted && i < language.forms - 1; ++i) form += strlen(form) + 1;
+  return sameConversions(english, form) ? form : english;
+}
+
+bool platTranslating(void) { return chosenLanguage() >= 0; }
 
 void platFormatTexts(char *english, unsigned long englishSize, char *shown, unsigned long shownSize,
                      const char *next, const char *format, va_list args) {

@@ -9,7 +9,12 @@ extern const int translatedTextCount;
 
 struct Translation {
   const char *code;                // "de", "pt_BR"
-  const char *const *texts;        // each English text's translation, or null
+  // Each English text's translation, or null.  A text for a count has its
+  // English singular in translatedTexts, and here its forms one after the
+  // other, each ended by its NUL.
+  const char *const *texts;
+  int (*plural)(unsigned long n);  // which of a count's forms n takes
+  int forms;                       // how many forms a text for a count has
 };
 extern const Translation translations[];
 extern const int translationCount;

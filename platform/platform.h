@@ -101,6 +101,13 @@ int platCommandOwner(const char *command, const char *self);
 // (one of the texts marked N_, a printf format as the case may be) into the
 // first of the player's languages that has one, or english itself.
 const char *platText(const char *english);
+// The same for a text that holds a count n, as gettext's ngettext: the
+// English singular (for 1) and plural, both printf formats with the count,
+// become the form that the player's language takes for n.  The build finds
+// the texts by this function's name.
+const char *platCountText(const char *singular, const char *plural, unsigned long n);
+// True when the player reads a translation, not English.
+bool platTranslating(void);
 // Formats an English text (marked N_, a printf format) with its arguments
 // twice: in English into english, for the log; in the player's language
 // into shown, for the player, followed by next (another such text, what to

@@ -198,5 +198,7 @@ void install(void) {
 
   if (self[0]) platDesktopInstall(self, logLine, noteFailure);
 
+  // Translators: the registry key or file that could not be written, and
+  // the Windows error code.
   reportFirstFailure(N_("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld)."));
 }

@@ -138,5 +138,7 @@ void uninstall(void) {
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
   platDesktopUninstall(self, logLine, noteRemoval);
+  // Translators: the registry key or file that could not be removed, and
+  // the Windows error code.
   reportFirstFailure(N_("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld)."));
 }

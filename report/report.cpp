@@ -59,11 +59,13 @@ void logPrintf(const char *format, ...) {
 void logLine(const char *line) { logPrintf("%s", line); }
 
 // The alert's two lines go to the log as they always have; the box gets
-// what the player reads.
+// what the player reads.  A player who reads a translation has it in the
+// log too, after them: a setup that runs the launcher quietly shows it.
 static void show(const char *english, const char *shown, const char *title, const char *boxTitle,
                  unsigned style) {
   logPrintf("Alert title: [%s]", title);
   logPrintf("Alert text:  %s", english);
+  if (platTranslating()) logPrintf("Shown text:  %s", shown);
   if (statusFlags & SHOW_ALERTS) platMessageBox(shown, boxTitle, style);
 }
 

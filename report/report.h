@@ -26,7 +26,8 @@ void logPrintf(const char *format, ...)
 void logLine(const char *line);
 // An alert: its title and text go to the log as they always have, in
 // English (installers, scripts and support forums read them); the box shows
-// them in the player's language.
+// them in the player's language, which a line "Shown text:  " after them
+// gives too when it is not English.
 void alert(const char *text, const char *title, unsigned style);
 [[noreturn]] void fatal(const char *text, const char *title, unsigned style);
 // The same with next, a paragraph that says what to do (marked N_, or

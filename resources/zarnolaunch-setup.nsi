@@ -94,10 +94,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "ZarnoLaunch developers"
 
 ; --- what the player reads -------------------------------------------------------
 ; Every text of our own that a window or message box shows.  $R9 is the file
-; or text a message names.  The log stays in English: its lines are written
-; where they happen.
+; or folder a message names; a comment "; Translators: " before a text says
+; which, for the translators.  The log stays in English: its lines are
+; written where they happen.
 
-LangString welcomeText ${LANG_ENGLISH} "ZarnoLaunch starts Zarnok on a game server when you open the server's .zarnok file or click its link on a web page."
+LangString welcomeText ${LANG_ENGLISH} "When you open a game server's .zarnok file or click its link on a web page, ZarnoLaunch starts Zarnok and joins that server."
 LangString finishText ${LANG_ENGLISH} "ZarnoLaunch is installed. To join a server, open its .zarnok file or click its link on the server's web page."
 LangString unFinishText ${LANG_ENGLISH} "ZarnoLaunch is removed from this computer. Zarnok itself stays installed."
 LangString registering ${LANG_ENGLISH} "Registering ZarnoLaunch for .zarnok files and server links..."
@@ -106,9 +107,11 @@ LangString noGame ${LANG_ENGLISH} "Install Zarnok first, then run this setup aga
 LangString noCheck ${LANG_ENGLISH} "The setup could not look for Zarnok."
 LangString notRegistered ${LANG_ENGLISH} "ZarnoLaunch could not register itself."
 LangString notUnregistered ${LANG_ENGLISH} "ZarnoLaunch could not remove its registration."
+; Translators: $R9 is the full path of a file in the chosen folder.
 LangString foreignFile ${LANG_ENGLISH} "$R9 is not from a ZarnoLaunch setup, and the setup does not replace it. Choose another folder."
 LangString inUse ${LANG_ENGLISH} "ZarnoLaunch.exe is in use. Close ZarnoLaunch and its messages, then try again."
-LangString notWritten ${LANG_ENGLISH} "$R9 could not be written."
+; Translators: $R9 is the folder the setup installs into.
+LangString notWritten ${LANG_ENGLISH} "Setup could not write its files to $R9."
 LangString needsAdministrator ${LANG_ENGLISH} "ZarnoLaunch is installed for all users. Uninstall it as an administrator."
 ; The same in the other languages.
 !insertmacro ZARNO_LANGSTRINGS
@@ -121,6 +124,7 @@ Var previousUninstaller ; the program its UninstallString names, or ""
 Var createdTop    ; the outermost folder this setup made, or ""
 Var registered    ; 1 once the launcher's "-install" has run
 Var alertText     ; the launcher's last message, from the log
+Var shownText     ; the same as the player reads it, in the setup's language
 
 ; --- shared by the setup and the uninstaller -----------------------------------
 
@@ -147,6 +151,18 @@ Var alertText     ; the launcher's last message, from the log
 !macroend
 
 !macro functions PREFIX
+; Traditional Chinese has no translation yet, and NSIS would take the
+; Simplified one for it by the primary language alone: Windows in Chinese
+; of Taiwan, Hong Kong or Macau gets English, as the launcher's boxes do.
+Function ${PREFIX}chooseLanguage
+  System::Call 'kernel32::GetUserDefaultUILanguage() i .r0'
+  ${If} $0 = 0x0404
+  ${OrIf} $0 = 0x0C04
+  ${OrIf} $0 = 0x1404
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+  ${EndIf}
+FunctionEnd
+
 Function ${PREFIX}logLine
   Exch $R0
   Push $R1
@@ -162,38 +178,85 @@ done:
 FunctionEnd
 
 ; Sets $alertText to the text of the last alert in the log: everything after
-; the last "Alert text:  " to the end, which may run over several lines.  NSIS
-; reads text files in the ANSI code page, so the bytes are decoded as UTF-8
-; here; the lines are found first, by their ASCII start.
+; the last "Alert text:  " to the end, which may run over several lines, or
+; up to a line "Shown text:  " after it, which gives the same text as the
+; player reads it when that is not English; $shownText to that, or to the
+; alert's text.  NSIS reads text files in the ANSI code page, so the bytes
+; are decoded as UTF-8 here; the lines are found first, by their ASCII start.
 Function ${PREFIX}readAlertText
   Push $R0
   Push $R1
   Push $R2
   Push $R3
   Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
   StrCpy $alertText ""
+  StrCpy $shownText ""
   ClearErrors
   FileOpen $R0 "${LOG}" r
   IfErrors done
   StrCpy $R1 -1
+  StrCpy $R5 -1
+  StrCpy $R6 -1
 scan:
   FileSeek $R0 0 CUR $R2
   FileRead $R0 $R3
   IfErrors scanned
   StrCpy $R3 $R3 13
-  StrCmp $R3 "Alert text:  " 0 scan
-  IntOp $R1 $R2 + 13
+  ${If} $R3 == "Alert text:  "
+    IntOp $R1 $R2 + 13
+    StrCpy $R5 -1
+    StrCpy $R6 -1
+  ${ElseIf} $R3 == "Shown text:  "
+  ${AndIf} $R1 >= 0
+  ${AndIf} $R6 < 0
+    StrCpy $R5 $R2
+    IntOp $R6 $R2 + 13
+  ${EndIf}
   Goto scan
 scanned:
-  IntCmp $R1 0 0 close
+  ${If} $R1 >= 0
+    Call ${PREFIX}decodeLog
+    StrCpy $alertText $R7
+    StrCpy $shownText $R7
+  ${EndIf}
+  ${If} $R6 >= 0
+    StrCpy $R1 $R6
+    StrCpy $R5 -1
+    Call ${PREFIX}decodeLog
+    StrCpy $shownText $R7
+  ${EndIf}
+  FileClose $R0
+done:
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+; For readAlertText: sets $R7 to the text of the open log $R0 from byte $R1
+; to byte $R5 (-1: to the end), decoded from UTF-8, without its last line
+; end; line ends become CR LF.  Uses $R2 to $R4.
+Function ${PREFIX}decodeLog
+  StrCpy $R7 ""
   FileSeek $R0 $R1 SET
   ClearErrors
 byte:
+  ${If} $R5 >= 0
+    FileSeek $R0 0 CUR $R2
+    IntCmp $R2 $R5 end 0 end
+  ${EndIf}
   FileReadByte $R0 $R2
-  IfErrors close
+  IfErrors end
   IntCmp $R2 0x0D byte
   IntCmp $R2 0x0A 0 +3 +3
-  StrCpy $alertText "$alertText$\r$\n"
+  StrCpy $R7 "$R7$\r$\n"
   Goto byte
   ; The length of the sequence from its first byte; $R3 counts what follows.
   IntCmp $R2 0x80 bad ascii 0
@@ -213,7 +276,7 @@ lead4:
   StrCpy $R3 3
 more:
   FileReadByte $R0 $R4
-  IfErrors close
+  IfErrors end
   IntOp $R4 $R4 & 0x3F
   IntOp $R2 $R2 << 6
   IntOp $R2 $R2 | $R4
@@ -225,7 +288,7 @@ more:
   IntOp $R3 $R2 >> 10
   IntOp $R3 $R3 + 0xD800
   IntFmt $R3 "%c" $R3
-  StrCpy $alertText "$alertText$R3"
+  StrCpy $R7 "$R7$R3"
   IntOp $R2 $R2 & 0x3FF
   IntOp $R2 $R2 + 0xDC00
   Goto ascii
@@ -233,20 +296,13 @@ bad:
   StrCpy $R2 0xFFFD
 ascii:
   IntFmt $R2 "%c" $R2
-  StrCpy $alertText "$alertText$R2"
+  StrCpy $R7 "$R7$R2"
   Goto byte
-close:
-  FileClose $R0
+end:
   ; The text ends with the log's line end.
-  StrCpy $R0 $alertText "" -2
-  StrCmp $R0 "$\r$\n" 0 done
-  StrCpy $alertText $alertText -2
-done:
-  Pop $R4
-  Pop $R3
-  Pop $R2
-  Pop $R1
-  Pop $R0
+  StrCpy $R2 $R7 "" -2
+  StrCmp $R2 "$\r$\n" 0 +2
+  StrCpy $R7 $R7 -2
 FunctionEnd
 
 ; Sets $0 to 1 when this process holds an administrator's full rights:
@@ -409,13 +465,14 @@ Function checkGame
   ${ElseIf} $alertText == ""
     !insertmacro endRun 2 "$(noCheck)" "Setup failed: the launcher could not look for Zarnok."
   ${Else}
-    StrCpy $R9 $alertText
+    StrCpy $R9 $shownText
     !insertmacro endRun 2 "$(noCheck)$\r$\n$\r$\n$R9" "Setup failed: the launcher could not look for Zarnok."
   ${EndIf}
   Quit
 FunctionEnd
 
 Function .onInit
+  Call chooseLanguage
   ; /D= gives $INSTDIR before this runs; otherwise the installed copy's
   ; folder, or the default for the scope.
   ${If} $INSTDIR == "$LOCALAPPDATA\Programs\ZarnoLaunch"
@@ -577,7 +634,7 @@ found:
     ${OrIf} $2 == "installed"
       !insertmacro fail 2 "$(notRegistered)" "Setup failed: the registration did not take."
     ${EndIf}
-    StrCpy $R9 $alertText
+    StrCpy $R9 $shownText
     !insertmacro fail 2 "$R9" "Setup failed: the registration did not take."
   ${EndIf}
   !insertmacro logLine "Registered."
@@ -630,6 +687,7 @@ SectionEnd
 
 ; A copy is for all users when the machine's entry names its folder.
 Function un.onInit
+  Call un.chooseLanguage
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
     StrCpy $allUsers 1
@@ -668,7 +726,7 @@ Section Uninstall
     !insertmacro runLauncher "$INSTDIR\${EXE}" -uninstall
     ${If} $0 != 0
       Call un.readAlertText
-      StrCpy $R9 $alertText
+      StrCpy $R9 $shownText
       ${If} $R9 == ""
         StrCpy $R9 "$(notUnregistered)"
       ${EndIf}

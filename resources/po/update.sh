@@ -1,9 +1,11 @@
 #!/bin/sh
 # Makes zarnolaunch.pot anew from every text that players read: those marked
-# N_("...") in the launcher's sources, the desktop entry's names, the MIME
-# package's comment and the setup's English LangStrings; then brings each
-# language's .po file up to date with it (new texts arrive untranslated,
-# changed ones marked fuzzy, and the tests refuse both).  Needs gettext.
+# N_("...") in the launcher's sources and the texts for a count that
+# platCountText("...", "...", n) names (with msgid_plural), the desktop
+# entry's names, the MIME package's comment and the setup's English
+# LangStrings; then brings each language's .po file up to date with it (new
+# texts arrive untranslated, changed ones marked fuzzy, and the tests refuse
+# both).  Needs gettext.
 #
 #   sh resources/po/update.sh
 #   sh resources/po/update.sh --pot FILE    only writes the template, to FILE
@@ -14,7 +16,7 @@ cd "$(dirname "$0")/../.."
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 find launcher report registry platform -name '*.cpp' | LC_ALL=C sort >"$tmp/sources"
-xgettext --language=C++ --keyword=N_ --from-code=UTF-8 --add-comments=Translators \
+xgettext --language=C++ --keyword=N_ --keyword=platCountText:1,2 --from-code=UTF-8 --add-comments=Translators \
   --add-location=file --sort-by-file --files-from="$tmp/sources" --output="$tmp/code.pot"
 python3 cmake/translations.py extract "$tmp/files.pot" resources/zarnolaunch.desktop.in \
   resources/zarnolaunch-mime.xml resources/zarnolaunch-setup.nsi

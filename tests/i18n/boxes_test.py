@@ -18,7 +18,11 @@ systems with the real launcher.
                 --wine-run cmake/wine-run.sh --table T --work W
 
 The cases: "missing-game" (a link, and no game installed), "bad-link" (a
-server link that names no server) and "installed" ("-install").
+server link that names no server) and "installed" ("-install"); on Linux
+also "lutris-N", a missing game where Lutris's settings name N prefixes, and
+"registry-folder", a folder where the registry file should be.
+A text that begins with "..." is how the box's text ends; {work} stands for
+the work folder.
 """
 import argparse
 import os
@@ -47,13 +51,23 @@ def read_table(path, platform):
                 unescape = lambda s: s.replace("\\n", "\n").replace("\\t", "\t").replace("\\\\", "\\")
                 rows.append((locale, case, unescape(title), unescape(text)))
     # The cases in the order the registry goes through them.
-    order = {"missing-game": 0, "bad-link": 1, "installed": 2}
-    return sorted(rows, key=lambda row: order[row[1]])
+    order = {"missing-game": 0, "lutris": 0, "registry-folder": 0, "bad-link": 1, "installed": 2}
+    return sorted(rows, key=lambda row: order[row[1].rstrip("0123456789").rstrip("-")])
 
 
 def arguments(case):
-    return {"missing-game": ["zarnolaunch://a.b.c:1"], "bad-link": ["zarnolaunch://nowhere"],
-            "installed": ["-install"]}[case]
+    return {"bad-link": ["zarnolaunch://nowhere"], "installed": ["-install"]}.get(case, ["zarnolaunch://a.b.c:1"])
+
+
+def lutris_settings(home, count):
+    """Lutris's settings of COUNT games, each in a prefix of its own."""
+    games = os.path.join(home, ".config", "lutris", "games")
+    shutil.rmtree(games, ignore_errors=True)
+    os.makedirs(games)
+    for n in range(count):
+        os.makedirs(os.path.join(home, "prefix-%d" % n), exist_ok=True)
+        with open(os.path.join(games, "game-%d.yml" % n), "w") as f:
+            f.write("game:\n  prefix: %s/prefix-%d\nwine:\n  version: system\n" % (home, n))
 
 
 def locale_environment(locale):
@@ -84,9 +98,14 @@ def linux(args, rows):
                 DISPLAY=":99", XDG_CURRENT_DESKTOP="GNOME", ZARNOLAUNCH_REGISTRY=registry,
                 PATH=stand_in + ":" + os.environ.get("PATH", "/usr/bin"), ZARNOK_RECORD=os.devnull)
     for locale, case, title, text in rows:
-        if case == "missing-game" and os.path.exists(registry):
+        lutris = case.startswith("lutris-")
+        if lutris:
+            lutris_settings(home, int(case[7:]))
+        if case not in ("bad-link", "installed") and os.path.exists(registry):
             os.remove(registry)
-        if case != "missing-game" and not os.path.exists(registry):
+        if case == "registry-folder":
+            os.mkdir(registry)
+        if case in ("bad-link", "installed") and not os.path.exists(registry):
             with open(registry, "w") as f:
                 f.write('REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\n'
                         '@="\\"%s\\" \\"%%1\\""\n' % args.game)
@@ -99,13 +118,20 @@ def linux(args, rows):
             for arg in open(record, "rb").read().decode("utf-8", "replace").split("\0"):
                 key, _, value = arg.partition("=")
                 given[key] = value
-        compare(locale, case, title, text, given.get("--title"), given.get("--text"))
+        compare(locale, case, title, text.replace("{work}", args.work), given.get("--title"), given.get("--text"))
+        shutil.rmtree(os.path.join(home, ".config", "lutris"), ignore_errors=True)
+        if os.path.isdir(registry):
+            os.rmdir(registry)
 
 
 def compare(locale, case, title, text, got_title, got_text):
     check(got_title == title, "%s %s: the title is %r, not %r" % (locale, case, got_title, title))
-    check(got_text is not None and got_text.startswith(text),
-          "%s %s: the text is %r, and does not begin with %r" % (locale, case, got_text, text))
+    if text.startswith("..."):
+        check(got_text is not None and got_text.endswith(text[3:]),
+              "%s %s: the text is %r, and does not end with %r" % (locale, case, got_text, text[3:]))
+    else:
+        check(got_text is not None and got_text.startswith(text),
+              "%s %s: the text is %r, and does not begin with %r" % (locale, case, got_text, text))
 
 
 def windows(args, rows):

@@ -31,8 +31,8 @@ NLF = "/usr/share/nsis/Contrib/Language files/%s.nlf"
 
 # Each page by a text it shows, in order; the progress pages by their bar.
 SETUP_PAGES = [
-    ("welcome", "ZarnoLaunch starts Zarnok on a game server when you open the server's .zarnok "
-                "file or click its link on a web page."),
+    ("welcome", "When you open a game server's .zarnok file or click its link on a web page, "
+                "ZarnoLaunch starts Zarnok and joins that server."),
     ("folder", "Destination Folder"),
     ("progress", None),
     ("finish", "ZarnoLaunch is installed. To join a server, open its .zarnok file or click its "
@@ -142,14 +142,15 @@ def caption(language, key, version):
 def walk_languages(h, display, shots, version):
     """The setup's pages in each language of resources/po, with the player's
     display language set through LC_ALL, as Wine reads it: our own first
-    and last pages show our texts in that language."""
+    and last pages show our texts in that language.  Chinese of Taiwan has
+    no translation yet, and gets the English pages, not the Simplified."""
     english = dict((name, text) for name, text in
                    (translations.LANGSTRING.match(line.rstrip("\n")).groups()
                     for line in open(os.path.join(SOURCE, "resources", "zarnolaunch-setup.nsi"), encoding="utf-8")
                     if translations.LANGSTRING.match(line.rstrip("\n"))))
     po = [os.path.join(SOURCE, "resources", "po", code + ".po") for code in LOCALES]
     locales = os.path.join(h.args.work, "locales")
-    make_locales(locales, [LOCALES[code] + ".UTF-8" for code in LOCALES])
+    make_locales(locales, [LOCALES[code] + ".UTF-8" for code in LOCALES] + ["zh_TW.UTF-8"])
     saved = dict(h.env)
     try:
         for code, done in translations.languages(po):
@@ -159,6 +160,9 @@ def walk_languages(h, display, shots, version):
                         ("progress", None), ("finish", done[(None, english["finishText"])])]
             walk(h, display, shots, "setup-" + code, caption(code, "^SetupCaption", version),
                  windows(h.args.setup), expected, folder_by_position=True)
+        h.env.update(LC_ALL="zh_TW.UTF-8")
+        walk(h, display, shots, "setup-zh_TW", "ZarnoLaunch %s Setup" % version, windows(h.args.setup),
+             [("welcome", english["welcomeText"]), *SETUP_PAGES[1:3], ("finish", english["finishText"])])
     finally:
         h.env.clear()
         h.env.update(saved)

@@ -22,6 +22,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
 from checks import check, failures  # noqa: E402  (the harnesses' one way to check)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "i18n"))
+from boxes_test import make_locales  # noqa: E402
 
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 UNINSTALL = "HKEY_CURRENT_USER\\" + UNINSTALL_KEY
@@ -412,7 +414,12 @@ def failure_case(h):
     """A registration that fails after the files are in place: the setup
     takes everything back.  Wine's menu integration is on, as for a player:
     the menu builder, which the launcher starts when file associations
-    change, must not keep the folder."""
+    change, must not keep the folder.  The player's display language is
+    German: the launcher's English lines stay, and it gives the setup the
+    text in German, which is what the setup shows."""
+    locales = os.path.join(h.args.work, "locales")
+    make_locales(locales, ["de_DE.UTF-8"])
+    h.env.update(LC_ALL="de_DE.UTF-8", LOCPATH=locales)
     programs = h.profile() + "\\AppData\\Local\\Programs"
     h.install_game()
     # Navigator's key, volatile: "-install" cannot write below it.  It lasts
@@ -424,7 +431,8 @@ def failure_case(h):
     before = h.registry()
     status = h.setup("/S", menus=True)
     check(status == 2, "a registration that failed ended the setup with %d, not 2" % status)
-    check("could not register itself" in h.log() and
+    check("Alert text:  ZarnoLaunch could not register itself" in h.log() and
+          "Shown text:  ZarnoLaunch konnte sich nicht registrieren" in h.log() and
           "Setup failed: the registration did not take." in h.log(),
           "the log gives no reason: %r" % h.log())
     check(not os.path.exists(h.unix(programs)), "the failed setup left %s" % programs)

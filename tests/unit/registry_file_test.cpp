@@ -330,7 +330,7 @@ TEST_F(RegistryFile, UnreadableFileIsNeverReplaced) {
       {good.substr(0, good.size() - 4), "line 4: \"Path to Zarnok\"=\"/opt/zarn"},
       {"not a registry at all\n", "line 1: not a registry at all"},
       {std::string("REGEDIT4\n\0\0\0", 12), std::string("line 2: ")},
-      {"", "Is a directory"},
+      {"", "it is a folder."},
   };
   for (const auto &c : broken) {
     ASSERT_TRUE(support::writeFile(path, good));

@@ -123,9 +123,26 @@ void markBroken(const std::string &path, const Problem &problem) {
   cache.problem = problem;
 }
 
-Problem cannotRead(const std::string &path, const char *why) {
-  return problemOf(N_("Move that file away, then try again."),
-                   N_("The registry file \"%s\" cannot be read: %s"), path.c_str(), why);
+// Why the file cannot be read, in words of our own: strerror's are the C
+// library's, in English whatever the player's language.
+Problem cannotRead(const std::string &path, int error) {
+  const char *next = N_("Move that file away, then try again.");
+  const char *file = path.c_str();
+  // Translators: %s is the registry file's path.
+  const char *format = N_("The registry file \"%s\" cannot be read: you have no permission to read it.");
+  if (error == EISDIR)
+    // Translators: %s is the registry file's path, which is a folder.
+    format = N_("The registry file \"%s\" cannot be read: it is a folder.");
+  else if (error == EINVAL)  // readRegularFile's answer for a device, a pipe or a socket
+    // Translators: %s is the registry file's path.
+    format = N_("The registry file \"%s\" cannot be read: it is not an ordinary file.");
+  else if (error == EIO)
+    // Translators: %s is the registry file's path.
+    format = N_("The registry file \"%s\" cannot be read: the disk reported an error.");
+  else if (error != EACCES && error != EPERM)
+    // Translators: %s is the registry file's path, %d the system's number of the error.
+    return problemOf(next, N_("The registry file \"%s\" cannot be read (error %d)."), file, error);
+  return problemOf(next, format, file);
 }
 
 // Brings the cache up to date with the file.  Opening a key does this;
@@ -142,7 +159,7 @@ void refresh() {
   if (stat(path.c_str(), &st) == 0) {
     now = stampOf(st);
   } else if (errno != ENOENT && errno != ENOTDIR) {
-    return markBroken(path, cannotRead(path, strerror(errno)));
+    return markBroken(path, cannotRead(path, errno));
   }
   if (cache.loaded && cache.problem.empty() && cache.path == path && sameStamp(now, cache.stamp))
     return;
@@ -155,10 +172,7 @@ void refresh() {
   std::string text;
   if (!readRegularFile(path.c_str(), text)) {
     // A directory or device where the file should be is no registry either.
-    const char *why = S_ISDIR(st.st_mode) ? strerror(EISDIR)
-                      : errno == EINVAL   ? "not a regular file"
-                                          : strerror(errno);
-    return markBroken(path, cannotRead(path, why));
+    return markBroken(path, cannotRead(path, S_ISDIR(st.st_mode) ? EISDIR : errno));
   }
   // An empty file is what an interrupted first write of another program
   // could leave; it holds nothing, and may be written.
@@ -166,6 +180,8 @@ void refresh() {
   RegParseError error;
   if (!regParse(text.data(), text.size(), cache.contents, &error))
     markBroken(path, problemOf(N_("Correct that line of the file, or move the file away, then try again."),
+                               // Translators: the registry file's path, the number of
+                               // the line that cannot be read, and that line's text.
                                N_("The registry file \"%s\" cannot be read: line %d: %s"), path.c_str(),
                                error.line, error.text.c_str()));
 }

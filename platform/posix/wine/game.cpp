@@ -187,9 +187,15 @@ std::vector<WinePlace> winePlaces(const char *preferred, PlatNote note, std::vec
       places.emplace_back();
       static_cast<ManagedPrefix &>(places.back()) = managed;
     }
-    for (const ManagerRecords &found : records)
-      looked.push_back(format(platText(N_("%s: %d Wine prefixes in %s")), found.manager.c_str(),
-                              found.prefixes, found.folder.c_str()));
+    for (const ManagerRecords &found : records) {
+      unsigned long n = (unsigned long)found.prefixes;
+      // Translators: how many Wine prefixes a game manager's records name.
+      std::string count = format(platCountText("%d Wine prefix", "%d Wine prefixes", n), found.prefixes);
+      // Translators: a game manager's name (Steam, Lutris...), the folder of
+      // its records, and how many Wine prefixes they name ("2 Wine prefixes").
+      looked.push_back(format(platText(N_("%s (%s): %s")), found.manager.c_str(), found.folder.c_str(),
+                              count.c_str()));
+    }
   }
   // The prefix plain Wine uses: $WINEPREFIX, the player's own choice, which
   // may be one a manager keeps too, else ~/.wine.
@@ -209,6 +215,7 @@ std::vector<WinePlace> winePlaces(const char *preferred, PlatNote note, std::vec
     places.back().chosenBefore = playerReal == preferredReal;
   }
   if (player.empty()) return places;
+  // Translators: %s is the Wine prefix's folder.
   looked.push_back(format(platText(N_("the Wine prefix %s")), player.c_str()));
   return places;
 }
@@ -261,6 +268,7 @@ int platFindWineGame(const char *key, const char *preferred, PlatWineGame *game,
   std::vector<std::string> looked;
   std::string registry;
   if (registryFilePath(registry))
+    // Translators: %s is the registry file's path.
     looked.push_back(format(platText(N_("the registry file %s")), registry.c_str()));
   std::vector<WinePlace> places = winePlaces(preferred, note, looked);
 
