@@ -108,8 +108,13 @@ const char *gamePath(void) {
   // too long for the cache cannot have been written by the launcher, and is
   // passed over like a stale one.  "-install" looks for a game under Wine
   // again.
-  char *stored = regReadString(HKCR, "ZarnoLaunch", "Path to Zarnok");
-  char *storedPrefix = regReadString(HKCR, "ZarnoLaunch", prefixValue);
+  // The whole record at once: one look at the registry rather than one for
+  // each of its values.
+  const char *const recordValues[] = {"Path to Zarnok", prefixValue, managerValue, commandValue};
+  char *record[4];
+  regReadStrings(HKCR, "ZarnoLaunch", recordValues, record, 4);
+  char *stored = record[0];
+  char *storedPrefix = record[1];
   storedUnderWine = storedPrefix != nullptr;
   // A prefix that was removed takes its game's record with it, even where
   // the game's file is still reached (through a link, say): Wine would make
@@ -121,13 +126,15 @@ const char *gamePath(void) {
     free(stored);
     gamePrefix = storedPrefix;
     if (storedPrefix) {
-      gameManager = regReadString(HKCR, "ZarnoLaunch", managerValue);
-      gameCommand = regReadString(HKCR, "ZarnoLaunch", commandValue);
+      gameManager = record[2];
+      gameCommand = record[3];
+    } else {
+      free(record[2]);
+      free(record[3]);
     }
     return gamePathCache;
   }
-  free(stored);
-  free(storedPrefix);
+  for (char *value : record) free(value);
 
   // The game's own installation left its open command; a Linux player who
   // installed the Windows game under Wine has it only in the Wine prefix's
