@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Whole-process cost of a native launch (-quiet, no log, a game that does
 # nothing) against a minimal C program that only starts the same game, both
-# linked statically: median wall time, CPU time (user + system) and peak
-# memory of each, and the median of the per-pair ratios, over RUNS
+# linked statically: median wall time, CPU time (user + system), page faults
+# and peak memory of each, and the median of the per-pair ratios, over RUNS
 # alternating pairs in one run (default 300).
 #
 #   bash bench/launch-bench.sh [RUNS]

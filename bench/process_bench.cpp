@@ -1,8 +1,11 @@
 // Runs two commands alternately, many times each, and reports for each the
-// median wall time, CPU time (user + system, from wait4) and peak resident
-// memory of the process itself (not of what it starts), and the median of the
-// per-pair ratios A / B.  Alternating pairs share whatever load the machine is
-// under, so their ratios stay fair on a busy machine where the times do not.
+// median wall time, CPU time (user + system, from wait4), page faults and
+// peak resident memory of the process itself (not of what it starts), and
+// the median of the per-pair ratios A / B.  Alternating pairs share whatever
+// load the machine is under, so their ratios stay fair on a busy machine
+// where the times do not.  The faults, one for each piece of its file or
+// memory a process maps in, repeat from run to run as times do not, and
+// show where memory and much of the start-up time go.
 //
 //   process_bench [-w WARMUP] [-s SERVER_PID] [-t TARGET] RUNS -- COMMAND A... -- COMMAND B...
 //
@@ -37,6 +40,7 @@ extern char **environ;
 struct Sample {
   double wallMs;
   double cpuMs;
+  double faults;
   double serverCpuMs;
 };
 
@@ -106,7 +110,8 @@ static Sample runOnce(std::vector<char *> &argv, pid_t server) {
   double serverAfter = server ? processCpuMs(server) : 0;
   settle();
   return {std::chrono::duration<double, std::milli>(end - start).count(),
-          millis(usage.ru_utime) + millis(usage.ru_stime), serverAfter - serverBefore};
+          millis(usage.ru_utime) + millis(usage.ru_stime),
+          (double)(usage.ru_minflt + usage.ru_majflt), serverAfter - serverBefore};
 }
 
 static long readHighWaterKb(pid_t pid) {
@@ -242,7 +247,8 @@ int main(int argc, char **argv) {
     const char *name;
     double Sample::*field;
   };
-  std::vector<Metric> metrics = {{"wall (ms)", &Sample::wallMs}, {"CPU (ms)", &Sample::cpuMs}};
+  std::vector<Metric> metrics = {
+      {"wall (ms)", &Sample::wallMs}, {"CPU (ms)", &Sample::cpuMs}, {"page faults", &Sample::faults}};
   if (server) metrics.push_back({"server CPU (ms)", &Sample::serverCpuMs});
 
   printf("%d alternating pairs after %d warm-up pairs; medians:\n", runs, warmup);

@@ -32,10 +32,8 @@ bool regKeyExists(unsigned long root, const char *path) {
   return true;
 }
 
-// The value as a terminated heap string, and its type.
-static char *readValue(unsigned long root, const char *path, const char *name, unsigned long *typeOut) {
-  PlatKeyHandle key;
-  if (openKey(root, path, &key) != PLAT_OK) return nullptr;
+// The value of an open key as a terminated heap string, and its type.
+static char *queryValue(PlatKeyHandle key, const char *name, unsigned long *typeOut) {
   char *text = nullptr;
   unsigned long type = 0;
   unsigned long size = 0;
@@ -57,9 +55,24 @@ static char *readValue(unsigned long root, const char *path, const char *name, u
       }
     }
   }
-  platRegCloseKey(key);
   if (text && typeOut) *typeOut = type;
   return text;
+}
+
+static char *readValue(unsigned long root, const char *path, const char *name, unsigned long *typeOut) {
+  PlatKeyHandle key;
+  if (openKey(root, path, &key) != PLAT_OK) return nullptr;
+  char *text = queryValue(key, name, typeOut);
+  platRegCloseKey(key);
+  return text;
+}
+
+void regReadStrings(unsigned long root, const char *path, const char *const names[], char *values[],
+                    int count) {
+  PlatKeyHandle key;
+  bool opened = openKey(root, path, &key) == PLAT_OK;
+  for (int i = 0; i < count; ++i) values[i] = opened ? queryValue(key, names[i], nullptr) : nullptr;
+  if (opened) platRegCloseKey(key);
 }
 
 char *regReadString(unsigned long root, const char *path, const char *name) {

@@ -111,17 +111,21 @@ const char *gamePath(void) {
   // What an earlier run derived, as long as the game is still there.  A value
   // too long for the cache cannot have been written by the launcher, and is
   // passed over like a stale one.  "-install" looks for a game under Wine
-  // again.
-  char *stored = regReadString(HKCR, "ZarnoLaunch", "Path to Zarnok");
-  char *storedPrefix = regReadString(HKCR, "ZarnoLaunch", prefixValue);
+  // again.  The whole record is read at once: one look at the registry
+  // rather than one for each of its values.
+  const char *const recordValues[] = {"Path to Zarnok", prefixValue, managerValue, commandValue, recordValue};
+  char *record[5];
+  regReadStrings(HKCR, "ZarnoLaunch", recordValues, record, 5);
+  char *stored = record[0];
+  char *storedPrefix = record[1];
+  gameManager = record[2];
+  gameCommand = record[3];
+  gameRecord = record[4];
   storedUnderWine = storedPrefix != nullptr;
   bool usable = stored && fitsCache(stored) && platFileExists(stored) && !(gameLookupForInstall && storedPrefix);
   if (stored && storedPrefix && !usable && !gameLookupForInstall)
     logPrintf("looking for Zarnok again: \"%s\" is gone", stored);
   if (usable && storedPrefix) {
-    gameManager = regReadString(HKCR, "ZarnoLaunch", managerValue);
-    gameCommand = regReadString(HKCR, "ZarnoLaunch", commandValue);
-    gameRecord = regReadString(HKCR, "ZarnoLaunch", recordValue);
     // A prefix that was removed takes its game's record with it, even where
     // the game's file is still reached (through a link, say): Wine would
     // make a new, empty prefix in its place.  A manager's program that is
@@ -133,6 +137,14 @@ const char *gamePath(void) {
       usable = false;
     }
   }
+  if (!usable || !storedPrefix) {
+    // Kept only with the prefix they belong to; a new search finds its own.
+    free(gameManager);
+    free((char *)gameCommand);
+    free(gameRecord);
+    gameManager = gameRecord = nullptr;
+    gameCommand = nullptr;
+  }
   if (usable) {
     strcpy(gamePathCache, stored);
     free(stored);
@@ -140,11 +152,6 @@ const char *gamePath(void) {
     return gamePathCache;
   }
   free(stored);
-  free(gameManager);
-  free((char *)gameCommand);
-  free(gameRecord);
-  gameManager = gameRecord = nullptr;
-  gameCommand = nullptr;
 
   // The game's own installation left its open command; a Linux player who
   // installed the Windows game under Wine has it only in the Wine prefix's

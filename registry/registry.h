@@ -19,6 +19,11 @@ char *regReadString(unsigned long root, const char *path, const char *name);
 // The same for a command, as the shell reads one: a REG_EXPAND_SZ value
 // comes back with its %NAME% references expanded.
 char *regReadCommand(unsigned long root, const char *path, const char *name);
+// Several values of one key, read through one opening of it: values[i] gets
+// what regReadString gives for names[i].  A launch reads its record so,
+// rather than looking the registry up again for each value.
+void regReadStrings(unsigned long root, const char *path, const char *const names[], char *values[],
+                    int count);
 long regWriteValue(unsigned long root, const char *path, const char *name,
                    const void *data, unsigned long size, unsigned long type);
 long regWriteString(unsigned long root, const char *path, const char *name,

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/common/file.h"
 #include "platform/posix/desktop/desktop.h"
 #include "platform/posix/registry/regfile.h"
 #include "registry/registry.h"
@@ -314,6 +315,21 @@ TEST_F(RegistryFile, ChangesByOthersAreSeen) {
   EXPECT_EQ(read("ZarnoLaunch", nullptr), "theirs");
   ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", "x", "1"), 0);
   EXPECT_EQ(read("ZarnoLaunch", nullptr), "theirs");
+}
+
+TEST_F(RegistryFile, FilesAreReadWholeWhateverTheirStatusSays) {
+  // Files are read in place, into room for the size their status gives: a
+  // large one comes whole, and so does one that holds text while its status
+  // says 0 (as /proc's do), each after what the string held before.
+  std::string path = support::registryFilePath();
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch", nullptr, "ours"), 0);
+  ASSERT_TRUE(support::writeFile(path, "REGEDIT4\n[HKEY_CLASSES_ROOT\\ZarnoLaunch]\n\"Long\"=\"" +
+                                           std::string(300000, 'x') + "\"\n@=\"theirs\"\n"));
+  EXPECT_EQ(read("ZarnoLaunch", nullptr), "theirs");
+  std::string status = "before ";
+  ASSERT_TRUE(readRegularFile("/proc/self/status", status));
+  EXPECT_EQ(status.compare(0, 13, "before Name:\t"), 0) << status;
+  EXPECT_NE(status.find("\nPid:\t"), std::string::npos) << status;
 }
 
 TEST_F(RegistryFile, UnreadableFileIsNeverReplaced) {

@@ -53,6 +53,17 @@ TEST_F(RegistryAccess, MissingKeysAndValues) {
   ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\UnitTest", "present", "1"), 0);
   EXPECT_EQ(read(HKCR, "ZarnoLaunch\\UnitTest", "absent"), "<none>");
   EXPECT_FALSE(regKeyExists(HKCU, "Software\\Netscape\\Netscape Navigator"));
+  // Several values through one opening: each as regReadString gives it.
+  const char *const names[] = {"absent", "present", nullptr};
+  char *values[3];
+  regReadStrings(HKCR, "ZarnoLaunch\\Elsewhere", names, values, 3);
+  for (char *value : values) EXPECT_EQ(value, nullptr);
+  ASSERT_EQ(regWriteString(HKCR, "ZarnoLaunch\\UnitTest", nullptr, "default"), 0);
+  regReadStrings(HKCR, "ZarnoLaunch\\UnitTest", names, values, 3);
+  EXPECT_EQ(values[0], nullptr);
+  EXPECT_STREQ(values[1], "1");
+  EXPECT_STREQ(values[2], "default");
+  for (char *value : values) free(value);
 }
 
 TEST_F(RegistryAccess, BinaryValueReadsBackAsItsBytes) {

@@ -9,26 +9,33 @@
 
 #include "platform/posix/common/error.h"
 
-bool readRegularFile(const char *path, std::string &text) {
+bool readRegularFile(const char *path, std::string &text, struct stat *info) {
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0;
+  if (ok && info) *info = st;
   if (ok && !S_ISREG(st.st_mode)) {
     errno = EINVAL;
     ok = false;
   }
-  if (ok) text.reserve(text.size() + (size_t)st.st_size);
+  // Read in place, into room for the size fstat gave and one byte more: the
+  // usual file comes whole with the first read, and the second finds its
+  // end in that byte.  No buffer of its own, whose pages a short run would
+  // only fault in to copy the text out of them again.
+  size_t length = text.size();
+  if (ok) text.resize(length + (size_t)st.st_size + 1);
   while (ok) {
-    char chunk[65536];
-    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (length == text.size()) text.resize(length + 65536);  // it grew since
+    ssize_t n = read(fd, &text[length], text.size() - length);
     if (n > 0)
-      text.append(chunk, (size_t)n);
+      length += (size_t)n;
     else if (n == 0)
       break;
     else if (errno != EINTR)
       ok = false;
   }
+  text.resize(length);
   int saved = errno;
   close(fd);
   errno = saved;

@@ -13,8 +13,9 @@
 
 // Appends the whole file to text.  False (errno set) when it cannot be
 // opened or read, or is not a regular file; opening never blocks, so a FIFO
-// or a device is refused rather than waited on.
-bool readRegularFile(const char *path, std::string &text);
+// or a device is refused rather than waited on.  info, when given, receives
+// the status of what was opened (left alone when nothing could be).
+bool readRegularFile(const char *path, std::string &text, struct stat *info = nullptr);
 // The same for a file of someone else's that the launcher only reads and
 // may pass over: text is emptied, and a file that is there but cannot be
 // read goes to note ("<what> \"<path>\" cannot be read (error N); skipping

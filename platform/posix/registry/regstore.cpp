@@ -145,35 +145,22 @@ Problem cannotRead(const std::string &path, int error) {
   return problemOf(next, format, file);
 }
 
-// Brings the cache up to date with the file.  Opening a key does this;
-// reading through the open key uses what the open found, as one launcher
-// call opens, reads and closes without anything between.  A missing file is
+// Reads the file into a cache of its own.  The stamp comes from the file
+// that was opened, so it always belongs to the text read.  A missing file is
 // an empty registry; anything else that cannot be read or parsed marks it
 // broken.
-void refresh() {
-  std::string path;
-  Problem problem;
-  if (!registryFile(path, problem)) return markBroken(path, problem);
-  struct stat st;
-  Stamp now;
-  if (stat(path.c_str(), &st) == 0) {
-    now = stampOf(st);
-  } else if (errno != ENOENT && errno != ENOTDIR) {
-    return markBroken(path, cannotRead(path, errno));
-  }
-  if (cache.loaded && cache.problem.empty() && cache.path == path && sameStamp(now, cache.stamp))
-    return;
-
+void load(const std::string &path) {
   cache = Cache();
   cache.loaded = true;
   cache.path = path;
-  cache.stamp = now;
-  if (!now.present) return;
   std::string text;
-  if (!readRegularFile(path.c_str(), text)) {
+  struct stat st = {};
+  if (!readRegularFile(path.c_str(), text, &st)) {
+    if (errno == ENOENT || errno == ENOTDIR) return;
     // A directory or device where the file should be is no registry either.
     return markBroken(path, cannotRead(path, S_ISDIR(st.st_mode) ? EISDIR : errno));
   }
+  cache.stamp = stampOf(st);
   // An empty file is what an interrupted first write of another program
   // could leave; it holds nothing, and may be written.
   if (text.empty()) return;
@@ -184,6 +171,29 @@ void refresh() {
                                // the line that cannot be read, and that line's text.
                                N_("The registry file \"%s\" cannot be read: line %d: %s"), path.c_str(),
                                error.line, error.text.c_str()));
+}
+
+// Brings the cache up to date with the file.  Opening a key does this;
+// reading through the open key uses what the open found, as one launcher
+// call opens, reads and closes without anything between.  A cache of this
+// very file is kept while a stat finds the file unchanged; otherwise (and
+// the first time, without a stat: the open finds out as much) the file is
+// read again.
+void refresh() {
+  std::string path;
+  Problem problem;
+  if (!registryFile(path, problem)) return markBroken(path, problem);
+  if (cache.loaded && cache.problem.empty() && cache.path == path) {
+    struct stat st;
+    Stamp now;
+    if (stat(path.c_str(), &st) == 0) {
+      now = stampOf(st);
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+      return markBroken(path, cannotRead(path, errno));
+    }
+    if (sameStamp(now, cache.stamp)) return;
+  }
+  load(path);
 }
 
 // The answer of every call while the registry cannot be used.
