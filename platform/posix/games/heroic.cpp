@@ -24,9 +24,9 @@ namespace {
 const char flatpakApp[] = "com.heroicgameslauncher.hgl";
 // The folders of the home that Heroic's Flatpak is granted (its Flathub
 // manifest's finish-args, and the XDG folders it names there).
-const std::vector<std::string> flatpakGranted{
+const char *const flatpakGranted[] = {
     ".local/share/lutris", ".local/share/applications", ".local/share/umu", ".steam", "Games/Heroic",
-    ".var/app/com.valvesoftware.Steam", "Documents", "Desktop"};
+    ".var/app/com.valvesoftware.Steam", "Documents", "Desktop", nullptr};
 
 std::string jsonText(const json &object, const char *key) {
   auto found = object.find(key);

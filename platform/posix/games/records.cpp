@@ -40,7 +40,7 @@ std::string underHome(const std::string &path, const std::string &home) {
 }
 
 std::string outsideSandbox(const std::string &path, const std::string &home, const char *app,
-                           const std::vector<std::string> &granted) {
+                           const char *const *granted) {
   std::string own = home + "/.var/app/" + app;
   std::string rest;
   if (path.compare(0, 2, "~/") == 0)
@@ -49,8 +49,8 @@ std::string outsideSandbox(const std::string &path, const std::string &home, con
     rest = path.substr(home.size());
   else
     return path;
-  for (const std::string &folder : granted) {
-    std::string at = "/" + folder;
+  for (; granted && *granted; ++granted) {
+    std::string at = "/" + std::string(*granted);
     if (rest.compare(0, at.size(), at) == 0 && (rest.size() == at.size() || rest[at.size()] == '/'))
       return home + rest;
   }

@@ -50,11 +50,12 @@ std::string underHome(const std::string &path, const std::string &home);
 // A path that a Flatpak app (app, such as "com.valvesoftware.Steam") wrote,
 // as the host sees it.  Flatpak keeps such an app's home (its --persist=.)
 // in ~/.var/app/<app>: a folder of the home that the app was not granted
-// (granted: folders under the home, such as ".steam" or "Games/Heroic") is
-// there.  A folder the player granted besides keeps its own path, so a
-// path is mapped only when the mapped folder is there.  "~/" is the home.
+// (granted: folders under the home, such as ".steam" or "Games/Heroic",
+// ended by a null; or null for none) is there.  A folder the player granted
+// besides keeps its own path, so a path is mapped only when the mapped
+// folder is there.  "~/" is the home.
 std::string outsideSandbox(const std::string &path, const std::string &home, const char *app,
-                           const std::vector<std::string> &granted);
+                           const char *const *granted);
 
 // Reads a record file of the manager's.  False when it cannot: a missing
 // file silently, anything else with a line to note.  A file larger than

@@ -41,7 +41,7 @@ static const char flatpakApp[] = "com.valvesoftware.Steam";
 // and is granted no folder of the home, so the paths Steam writes there
 // name home where that folder is meant.
 static std::string outsideSteamSandbox(const std::string &path, const std::string &home) {
-  return outsideSandbox(path, home, flatpakApp, {});
+  return outsideSandbox(path, home, flatpakApp, nullptr);
 }
 
 // The libraries that the root's libraryfolders.vdf names besides the root
