@@ -30,7 +30,7 @@ const struct {
     {"snap/steam/common/.local/share/Steam", STEAM_SNAP},
     // The snap with its folder hidden (snapd's experimental.hidden-snap-folder).
     {".snap/data/steam/common/.local/share/Steam", STEAM_SNAP},
-    {"snap/steam/common/.snap/data/steam", STEAM_SNAP},
+    {"snap/steam/common/.snap/data/steam", STEAM_SNAP},  // where some players' snaps keep it
 };
 
 }  // namespace
