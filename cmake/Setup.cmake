@@ -9,10 +9,12 @@ endif()
 
 set(ZARNO_SETUP_SCRIPT ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.nsi)
 set(ZARNO_SETUP ${CMAKE_BINARY_DIR}/ZarnoLaunch-${PROJECT_VERSION}-setup.exe)
-# The setup keeps each file's time: it gets a copy of the launcher dated
-# SOURCE_DATE_EPOCH, so that one commit makes one setup (cmake/Release.cmake).
+# The setup keeps each file's time: it gets copies of the launcher and of the
+# pages' picture dated SOURCE_DATE_EPOCH, so that one commit makes one setup
+# (cmake/Release.cmake).
 # When the build signs, makensis signs the setup and its uninstaller too.
 set(ZARNO_SETUP_LAUNCHER ${CMAKE_BINARY_DIR}/generated/setup/ZarnoLaunch.exe)
+set(ZARNO_SETUP_PICTURE ${CMAKE_BINARY_DIR}/generated/setup/zarnolaunch-setup.bmp)
 if(ZARNO_SIGN_LINE)
   set(ZARNO_SETUP_SIGN "-DZARNO_SIGN=${ZARNO_SIGN_LINE}")
 endif()
@@ -30,16 +32,19 @@ add_custom_command(
 add_custom_command(
   OUTPUT ${ZARNO_SETUP}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:launcher> ${ZARNO_SETUP_LAUNCHER}
-  COMMAND touch -d @${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_SETUP_LAUNCHER}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.bmp ${ZARNO_SETUP_PICTURE}
+  COMMAND touch -d @${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_SETUP_LAUNCHER} ${ZARNO_SETUP_PICTURE}
   COMMAND ${ZARNO_MAKENSIS} -V2 -WX
           -DVERSION=${PROJECT_VERSION}
           -DLAUNCHER=${ZARNO_SETUP_LAUNCHER}
           -DICON=${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
+          -DPICTURE=${ZARNO_SETUP_PICTURE}
           -DOUTFILE=${ZARNO_SETUP}
           -DTRANSLATIONS=${ZARNO_SETUP_TRANSLATIONS}
           ${ZARNO_SETUP_SIGN}
           ${ZARNO_SETUP_SCRIPT}
   DEPENDS launcher ${ZARNO_SETUP_SCRIPT} ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
+          ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.bmp
           ${ZARNO_SETUP_TRANSLATIONS}
           ${ZARNO_SOURCE_DATE_FILE}
   COMMENT "Making the setup ZarnoLaunch-${PROJECT_VERSION}-setup.exe"

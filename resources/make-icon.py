@@ -8,6 +8,10 @@ writes every file made from it.  The shapes below are the icon's one source:
                                                   them), 256 pixels as PNG
     hicolor/<n>x<n>/apps/zarnolaunch.png          the desktop's sizes, 16 to 256
     hicolor/scalable/apps/zarnolaunch.svg         the shapes themselves
+    zarnolaunch-setup.bmp                         the picture at the left of
+                                                  the setup's and the
+                                                  uninstaller's first and last
+                                                  pages, 164 x 314, 24-bit
 
 The files are committed, so that a build needs no Python.  After a change
 here, redraw them all and commit them with it:
@@ -36,6 +40,9 @@ Z_SLANT = 40          # the diagonal's width along a row
 ARROW = ((194, 100), (230, 128), (194, 156))
 
 ICO_SIZES = (16, 24, 32, 48, 256)            # the last one is stored as PNG
+# The setup's picture: Modern UI's size, the icon on a band from the ring's
+# blue at the top to the rim's at the bottom.
+PANEL_WIDTH, PANEL_HEIGHT, PANEL_ICON, PANEL_TOP = 164, 314, 128, 40
 HICOLOR_SIZES = (16, 24, 32, 48, 64, 128, 256)
 SUBROWS = 16          # samples down each pixel; across, coverage is exact
 
@@ -212,6 +219,34 @@ def ico(images):
     return out + b"".join(data for _, data in images)
 
 
+def panel():
+    """The setup's picture as rows of (red, green, blue): the icon drawn over
+    the band, as Windows would blend it."""
+    icon = draw(PANEL_ICON)
+    left = (PANEL_WIDTH - PANEL_ICON) // 2
+    rows = []
+    for y in range(PANEL_HEIGHT):
+        t = y / (PANEL_HEIGHT - 1)
+        band = tuple(round(a + (b - a) * t) for a, b in zip(RING, RIM))
+        line = [band] * PANEL_WIDTH
+        if PANEL_TOP <= y < PANEL_TOP + PANEL_ICON:
+            for x, (r, g, b, a) in enumerate(icon[y - PANEL_TOP]):
+                line[left + x] = tuple(round((v * a + u * (255 - a)) / 255)
+                                       for v, u in zip((r, g, b), band))
+        rows.append(line)
+    return rows
+
+
+def bmp(rows):
+    """A 24-bit Windows bitmap file, bottom-up, as NSIS loads it."""
+    width, height = len(rows[0]), len(rows)
+    stride = (width * 3 + 3) & ~3
+    pixels = b"".join(bytes(v for r, g, b in line for v in (b, g, r)).ljust(stride, b"\0")
+                      for line in reversed(rows))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 14 + len(header)) + header + pixels
+
+
 def svg():
     """The unsnapped shapes, in the same units as above."""
     hexa = "#{:02x}{:02x}{:02x}".format
@@ -243,6 +278,7 @@ def main(args):
     for size in HICOLOR_SIZES:
         write(os.path.join(folder, "hicolor", f"{size}x{size}", "apps", "zarnolaunch.png"), pngs[size])
     write(os.path.join(folder, "hicolor", "scalable", "apps", "zarnolaunch.svg"), svg())
+    write(os.path.join(folder, "zarnolaunch-setup.bmp"), bmp(panel()))
 
 
 if __name__ == "__main__":

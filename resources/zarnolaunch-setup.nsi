@@ -73,6 +73,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "ZarnoLaunch developers"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+; Our own picture at the left of the first and last pages (make-icon.py).
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${PICTURE}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${PICTURE}"
 
 !define MUI_WELCOMEPAGE_TEXT "$(welcomeText)$\r$\n$\r$\n$(^ClickNext)"
 !insertmacro MUI_PAGE_WELCOME

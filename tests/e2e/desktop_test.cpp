@@ -141,7 +141,6 @@ TEST_F(Desktop, OpensServerFilesAndLinks) {
         {"zarnolaunch://delta.epsilon.zeta:1234/", "delta.epsilon.zeta:1234"}};
     for (const std::vector<std::string> &opener : c.openers) {
       for (const auto &target : targets) {
-        ::remove(record.c_str());
         std::vector<std::string> argv = opener;
         argv.push_back(target.first);
         r = tool(argv);

@@ -21,8 +21,7 @@ class LauncherTest : public testing::Test {
     support::resetRegistry();
     dir = support::makeTempDir();
     log = support::joinPath(dir, "launcher.log");
-    record = support::joinPath(dir, "game-record.txt");
-    support::setEnv("ZARNOK_RECORD", record);
+    nextRecord();
   }
   void TearDown() override {
     while (!saved.empty()) saved.pop_back();  // put back, the latest first
@@ -97,11 +96,18 @@ class LauncherTest : public testing::Test {
   }
 
   // The arguments the game was started with; fails the test when it was not.
+  // The next game writes a record of its own.
   std::vector<std::string> gameArguments() {
     std::vector<std::string> args;
-    EXPECT_TRUE(support::waitForFile(record, 20000)) << "the game was not started";
-    EXPECT_TRUE(support::readGameRecord(record, args));
+    EXPECT_TRUE(support::readGameRecord(record, args, 20000)) << "no record of the game: " << record;
+    nextRecord();
     return args;
+  }
+  // A new name for the game's record, so that no game started before, which
+  // may still be running, can write the record read next.
+  void nextRecord() {
+    record = support::joinPath(dir, "game-record-" + std::to_string(++records) + ".txt");
+    support::setEnv("ZARNOK_RECORD", record);
   }
   bool gameStarted() { return support::fileExists(record); }
 
@@ -111,6 +117,7 @@ class LauncherTest : public testing::Test {
 
  private:
   std::deque<support::SavedEnv> saved;
+  int records = 0;
 };
 
 #endif

@@ -103,7 +103,7 @@ TEST_F(Launch, ServerLinks) {
     return out;
   };
   for (const Case &c : cases) {
-    ::remove(record.c_str());
+    nextRecord();
     ::remove(log.c_str());
     std::vector<std::string> args = {"-quiet", "-logfile", log};
     for (const std::string &w : words(c.before)) args.push_back(w);
@@ -234,7 +234,7 @@ TEST_F(Launch, HostileValuesNeverAddArguments) {
       "a.b.c:" + std::string(300, '9'),
   };
   for (const std::string &value : values) {
-    ::remove(record.c_str());
+    nextRecord();
     ::remove(log.c_str());
     std::string link = serverFile(value);
     support::RunResult r = launch(link);

@@ -23,7 +23,6 @@ class ShellOpen : public LauncherTest {
 TEST_F(ShellOpen, LinkFilesAndServerLinksStartTheGame) {
   open(serverFile("shell.open.test:7777", "shell test.zarnok"));
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"shell.open.test:7777"});
-  ::remove(record.c_str());
   open("zarnolaunch://shell.link.test:7778");
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"shell.link.test:7778"});
 }

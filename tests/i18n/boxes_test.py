@@ -139,9 +139,14 @@ def windows(args, rows):
     locales = os.path.join(args.work, "locales")
     os.makedirs(locales)
     make_locales(locales, [locale_environment(locale).get("LANG", "C") for locale, _, _, _ in rows])
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Xvfb picks a free display and writes its number to the pipe once it
+    # is ready: a display chosen beforehand may be taken meanwhile.
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = ":" + f.readline().strip()
     env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "WAYLAND_DISPLAY")}
     env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all", LOCPATH=locales, DISPLAY=display,
                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
@@ -180,13 +185,6 @@ def make_locales(folder, names):
         if name.endswith(".UTF-8") and not os.path.isdir(os.path.join(folder, name)):
             subprocess.run(["localedef", "-i", name[:-6], "-f", "UTF-8", os.path.join(folder, name)],
                            check=True, capture_output=True)
-
-
-def free_display():
-    for n in range(90, 200):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
-            return ":%d" % n
-    sys.exit("no free display")
 
 
 def main():

@@ -2,8 +2,9 @@
 # Release files, each check in a work folder of its own, removed when it
 # passed:
 #
-#   release_test.sh icon SOURCE WORK           the committed icon files are
-#                                              what make-icon.py draws
+#   release_test.sh icon SOURCE WORK           the committed icon files and
+#                                              the setup's picture are what
+#                                              make-icon.py draws
 #   release_test.sh reproducible SOURCE WORK PRESET
 #                                              two releases, made one after
 #                                              the other in two folders, are
@@ -97,6 +98,8 @@ if [ "$mode" == icon ]; then
   python3 "$source/resources/make-icon.py" "$work" || fail "make-icon.py"
   cmp "$work/zarnolaunch.ico" "$source/resources/zarnolaunch.ico" || fail "zarnolaunch.ico is not drawn anew"
   diff -r "$work/hicolor" "$source/resources/hicolor" || fail "resources/hicolor is not drawn anew"
+  cmp "$work/zarnolaunch-setup.bmp" "$source/resources/zarnolaunch-setup.bmp" ||
+    fail "zarnolaunch-setup.bmp is not drawn anew"
 fi
 
 if [ "$mode" == reproducible ]; then

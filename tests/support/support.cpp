@@ -120,8 +120,17 @@ std::string regText(unsigned long root, const char *path, const char *name) {
   return s;
 }
 
-bool readGameRecord(const std::string &path, std::vector<std::string> &args) {
-  std::string text = readFile(path);
+bool readGameRecord(const std::string &path, std::vector<std::string> &args, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  FILE *f;
+  while (!(f = fopen(path.c_str(), "rb"))) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::string text;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  fclose(f);
   args.clear();
   size_t i = 0;
   while (i < text.size()) {

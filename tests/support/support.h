@@ -89,8 +89,10 @@ std::string registryFilePath();
 // A named pipe at path; false where the system has none to offer.
 bool makeFifo(const std::string &path);
 
-// The arguments a stand-in game run recorded, one string each.
-bool readGameRecord(const std::string &path, std::vector<std::string> &args);
+// The arguments a stand-in game run recorded, one string each, waiting up to
+// timeoutMs for the record.  Under Windows the record may be in place a
+// moment before it can be opened: the game's rename still holds it then.
+bool readGameRecord(const std::string &path, std::vector<std::string> &args, int timeoutMs);
 
 }  // namespace support
 

@@ -7,11 +7,11 @@
 //       no lasting key can be made below it (error 1021), so a write there
 //       fails as on a damaged registry; it lasts while the wineserver does
 //   windows_probe pages TITLE FOLDER   walk the wizard whose window's
-//       title begins with TITLE: for each page ("page|N"), print its controls, hidden
-//       ones too ("class|id|visible|text", a list's lines as "item|text"),
-//       save the window as
-//       FOLDER\page-N.bmp, and press its default button (id 1) when enabled
-//       (the progress page is left to go on by itself)
+//       title begins with TITLE: for each page ("page|N"), print its own
+//       controls and the wizard's, hidden ones too ("class|id|visible|text",
+//       a list's lines as "item|text"), save the window as FOLDER\page-N.bmp,
+//       and once the page is read press its default button (id 1) when
+//       enabled (the progress page is left to go on by itself)
 //   windows_probe box COMMAND...       run the command line, read the message
 //       box its program shows as the player sees it (its title, "--", its
 //       text, in UTF-8, line ends kept), press OK, and end with the
@@ -26,14 +26,15 @@
 #include <cstring>
 #include <string>
 
-// oneLine: one line a control, with line ends inside a text as blanks.
-static void printUtf8(const wchar_t *text, bool oneLine = true) {
+// text in UTF-8; oneLine: one line a control, with line ends inside a text
+// as blanks.
+static std::string utf8(const wchar_t *text, bool oneLine = true) {
   char bytes[16384];
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
   if (n <= 0) bytes[0] = '\0';
   for (char *c = bytes; *c && oneLine; ++c)
     if (*c == '\r' || *c == '\n') *c = ' ';
-  fputs(bytes, stdout);
+  return bytes;
 }
 
 static int hold(const wchar_t *program, const wchar_t *marker) {
@@ -78,7 +79,7 @@ static int makeVolatile(const wchar_t *key) {
 
 // The lines of a list view in another process: the item is read into memory
 // of that process, as the control writes it there.
-static void printListItems(HWND list) {
+static void listItems(HWND list, std::string &report) {
   DWORD pid;
   GetWindowThreadProcessId(list, &pid);
   HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
@@ -98,26 +99,23 @@ static void printListItems(HWND list) {
       SendMessageW(list, LVM_GETITEMTEXTW, i, (LPARAM)remote);
       ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text, nullptr);
       text[1023] = L'\0';
-      fputs("item|", stdout);
-      printUtf8(text);
-      fputs("\n", stdout);
+      report += "item|" + utf8(text) + "\n";
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   }
   CloseHandle(process);
 }
 
-static BOOL CALLBACK printControl(HWND control, LPARAM) {
+static BOOL CALLBACK reportControl(HWND control, LPARAM data) {
+  std::string &report = *(std::string *)data;
   wchar_t name[64], text[2048] = L"";
   GetClassNameW(control, name, 64);
   DWORD_PTR length;
   SendMessageTimeoutW(control, WM_GETTEXT, 2048, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &length);
   text[2047] = L'\0';
-  printUtf8(name);
-  printf("|%d|%d|", GetDlgCtrlID(control), IsWindowVisible(control) ? 1 : 0);
-  printUtf8(text);
-  fputs("\n", stdout);
-  if (wcscmp(name, WC_LISTVIEWW) == 0) printListItems(control);
+  report += utf8(name) + "|" + std::to_string(GetDlgCtrlID(control)) + "|" +
+            (IsWindowVisible(control) ? "1" : "0") + "|" + utf8(text) + "\n";
+  if (wcscmp(name, WC_LISTVIEWW) == 0) listItems(control, report);
   return TRUE;
 }
 
@@ -169,6 +167,17 @@ static BOOL CALLBACK collectTexts(HWND control, LPARAM data) {
   *(std::wstring *)data += text;
   *(std::wstring *)data += L'\n';
   return TRUE;
+}
+
+// The controls of one page: the wizard's own (its buttons and header) and
+// those of the page, never those of another page that comes or goes.
+static void eachControl(HWND wizard, HWND page, WNDENUMPROC callback, LPARAM data) {
+  for (HWND child = GetWindow(wizard, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16];
+    GetClassNameW(child, name, 16);
+    if (wcscmp(name, L"#32770") != 0) callback(child, data);
+  }
+  EnumChildWindows(page, callback, data);
 }
 
 // The page is the wizard's inner dialog; each page is a new one.
@@ -223,45 +232,49 @@ static int walkPages(const wchar_t *title, const wchar_t *folder) {
     fputs("no window of that title\n", stderr);
     return 1;
   }
-  // A page is reported when it appears, at once (the progress page may last
-  // a moment only), and again whenever a text on it changes, as the page
-  // fills itself in; the last picture of a page is the one it settled on.
+  // A page is reported when it appears and again whenever a text on it
+  // changes, as the page fills itself in; the last picture of a page is the
+  // one it settled on.  It is read once the wizard's thread is back in its
+  // message loop, done with setting the page up, and has painted it; a
+  // reading during which another page took its place is not reported.
   HWND shown = nullptr, pressed = nullptr;
   std::wstring reported;
-  int pages = 0, stable = 0;
+  int pages = 0;
   for (int i = 0; i < 6000 && IsWindow(wizard); ++i, Sleep(20)) {
     HWND page = currentPage(wizard);
     if (!page) continue;
     std::wstring texts;
-    EnumChildWindows(wizard, collectTexts, (LPARAM)&texts);
+    eachControl(wizard, page, collectTexts, (LPARAM)&texts);
     if (page != shown || texts != reported) {
-      if (page != shown) ++pages;
-      shown = page;
-      reported = texts;
-      stable = 0;
-      printf("page|%d\n", pages);
-      EnumChildWindows(wizard, printControl, 0);
-      fflush(stdout);
-      // A picture taken as the page gave way to the next shows the next:
-      // it replaces the page's earlier one only if the page still stands.
+      DWORD_PTR answer;
+      SendMessageTimeoutW(wizard, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
+      RedrawWindow(wizard, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      std::string report;
+      eachControl(wizard, page, reportControl, (LPARAM)&report);
       wchar_t path[MAX_PATH], taken[MAX_PATH];
-      _snwprintf(path, MAX_PATH, L"%ls\\page-%d.bmp", folder, pages);
+      _snwprintf(path, MAX_PATH, L"%ls\\page-%d.bmp", folder, pages + (page != shown));
       path[MAX_PATH - 1] = L'\0';
       _snwprintf(taken, MAX_PATH, L"%ls.new", path);
       taken[MAX_PATH - 1] = L'\0';
       if (!saveBitmap(wizard, taken)) fputs("the page could not be saved\n", stderr);
-      if (currentPage(wizard) == page)
-        MoveFileExW(taken, path, MOVEFILE_REPLACE_EXISTING);
-      else
+      if (currentPage(wizard) != page) {
         DeleteFileW(taken);
+        continue;
+      }
+      MoveFileExW(taken, path, MOVEFILE_REPLACE_EXISTING);
+      if (page != shown) ++pages;
+      shown = page;
+      reported = texts;
+      printf("page|%d\n%s", pages, report.c_str());
+      fflush(stdout);
       continue;
     }
-    // A page that has stood still for a while is done; the progress page
-    // goes on by itself (its button, enabled for a moment at the end, would
-    // be pressed on the page after it).
+    // A page read as it stands is done; the progress page goes on by
+    // itself (its button, enabled for a moment at the end, would be pressed
+    // on the page after it).
     HWND next = GetDlgItem(wizard, 1);
-    if (++stable >= 15 && pressed != page && !FindWindowExW(page, nullptr, PROGRESS_CLASSW, nullptr) &&
-        next && IsWindowEnabled(next) && IsWindowVisible(next)) {
+    if (pressed != page && !FindWindowExW(page, nullptr, PROGRESS_CLASSW, nullptr) && next &&
+        IsWindowEnabled(next) && IsWindowVisible(next)) {
       pressed = page;
       PostMessageW(next, BM_CLICK, 0, 0);
     }
@@ -286,10 +299,10 @@ static int readBox(const wchar_t *command) {
     // whose identifier is 0xFFFF.
     wchar_t text[8192];
     GetWindowTextW(box, text, 8192);
-    printUtf8(text, false);
+    fputs(utf8(text, false).c_str(), stdout);
     fputs("\n--\n", stdout);
     GetDlgItemTextW(box, 0xFFFF, text, 8192);
-    printUtf8(text, false);
+    fputs(utf8(text, false).c_str(), stdout);
     fputs("\n", stdout);
     fflush(stdout);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
