@@ -32,7 +32,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from checks import check, failures  # noqa: E402  (the harnesses' one way to check)
+from checks import check, failures, start_xvfb  # noqa: E402  (the harnesses' one way to check)
 
 
 
@@ -139,14 +139,7 @@ def windows(args, rows):
     locales = os.path.join(args.work, "locales")
     os.makedirs(locales)
     make_locales(locales, [locale_environment(locale).get("LANG", "C") for locale, _, _, _ in rows])
-    # Xvfb picks a free display and writes its number to the pipe once it
-    # is ready: a display chosen beforehand may be taken meanwhile.
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as f:
-        display = ":" + f.readline().strip()
+    xvfb, display = start_xvfb()
     env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "WAYLAND_DISPLAY")}
     env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all", LOCPATH=locales, DISPLAY=display,
                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")

@@ -23,6 +23,7 @@ import setup_test  # noqa: E402  (the group's one harness)
 from setup_test import OURS, UNINSTALLER, check, windows  # noqa: E402
 import translations  # noqa: E402  (the build's reader of resources/po)
 from boxes_test import make_locales  # noqa: E402
+from checks import start_xvfb  # noqa: E402  (the support folder, which setup_test puts on the path)
 
 # The player's locale for each language, and where NSIS keeps its own texts.
 LOCALES = {"de": "de_DE", "es": "es_ES", "fr": "fr_FR", "ja": "ja_JP", "ko": "ko_KR", "pl": "pl_PL",
@@ -172,13 +173,7 @@ def main():
     args = setup_test.arguments(argparse.ArgumentParser(), "shots")
     shutil.rmtree(args.shots, ignore_errors=True)
     os.makedirs(args.shots)
-    # Xvfb picks a free display and writes its number to the pipe.
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as f:
-        display = ":" + f.readline().strip()
+    xvfb, display = start_xvfb()
     h = setup_test.Harness(args, None)
     try:
         h.prepare()
