@@ -38,7 +38,7 @@ tarball)
   mv "$out.new" "$out"
   ;;
 rpm)
-  spec=$3 epoch=$4 out=$5
+  recipe=$3 epoch=$4 out=$5
   # --nodeps: rpmbuild would look for the build's dependencies
   # (desktop-file-utils) among RPM's own installed packages, of which
   # Debian has none.  The build host, the build time and every file's time
@@ -50,7 +50,7 @@ rpm)
     --define "use_source_date_epoch_as_buildtime 1" \
     --define "clamp_mtime_to_source_date_epoch 1" \
     --define "_binary_payload w19.zstdio" \
-    "$spec" >"$work/log" 2>&1 || { cat "$work/log" >&2; exit 1; }
+    "$recipe" >"$work/log" 2>&1 || { cat "$work/log" >&2; exit 1; }
   mv "$work"/out/zarnolaunch-*.rpm "$out"
   ;;
 arch)

@@ -11,7 +11,7 @@
 #   deb      dpkg-deb            control fields; lintian, which may name only
 #                                LINTIAN_TAGS (packaging/deb.cmake)
 #   rpm      rpm2cpio, cpio      header fields; rpmlint, which names what the
-#                                spec's head lists, and nothing else
+#                                RPM recipe's head lists, and nothing else
 #   arch     bsdtar              .PKGINFO (Debian has no namcap)
 #   tarball  bsdtar              one top folder, whose launcher "-install"s
 set -uo pipefail
