@@ -24,6 +24,7 @@ all      clang                   command clang++
 all      libclang-rt-14-dev      package libclang-rt-14-dev
 all      llvm                    command llvm-symbolizer
 all      util-linux              command flock
+all      git                     command git
 all      libgtest-dev            file /usr/include/gtest/gtest.h
 all      googletest              file /usr/src/googletest/googletest/CMakeLists.txt
 all      libbenchmark-dev        file /usr/include/benchmark/benchmark.h
@@ -67,6 +68,7 @@ all      locales                 package locales
 all      gettext                 command msgfmt
 '
 # What each group of the tests uses them for:
+# - git: releases take their date from the commit;
 # - clang, its runtime and llvm: the sanitizer and fuzzing builds; the leak
 #   check's suppression names a function, so reports must be symbolized;
 # - googletest: the tests, natively and (from its sources) in the cross build;
