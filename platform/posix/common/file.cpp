@@ -70,24 +70,6 @@ std::string realPath(const std::string &path) {
   return result;
 }
 
-static bool isProgram(const std::string &path) { return isRegularFile(path) && access(path.c_str(), X_OK) == 0; }
-
-std::string programPath(const std::string &name) {
-  if (name.empty()) return "";
-  if (name.find('/') != std::string::npos) return isProgram(name) ? name : "";
-  const char *path = getenv("PATH");
-  std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  for (size_t at = 0; at <= list.size();) {
-    size_t colon = list.find(':', at);
-    if (colon == std::string::npos) colon = list.size();
-    // An empty entry is the current folder, as for execvp.
-    std::string dir = colon > at ? list.substr(at, colon - at) : ".";
-    at = colon + 1;
-    if (isProgram(dir + "/" + name)) return dir + "/" + name;
-  }
-  return "";
-}
-
 std::string directoryOf(const std::string &path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";

@@ -27,11 +27,6 @@ bool isRegularFile(const std::string &path);
 // The path with every link resolved, or the path itself when it cannot be.
 std::string realPath(const std::string &path);
 
-// The program a command's first word names: itself when it holds a '/',
-// else the first file of that name in PATH's folders; only a file that may
-// be run counts.  "" when there is none.
-std::string programPath(const std::string &name);
-
 // One line to note, when there is a note to write to.
 inline void noteLine(PlatNote note, const std::string &line) {
   if (note) note(line.c_str());

@@ -4,6 +4,7 @@
 // fetches) and an id in GAMEID, and runs "umu-run <program> <arguments>"
 // in Steam's runtime as Steam would.
 #include "platform/posix/games/records.h"
+#include "platform/posix/wine/starter.h"
 
 std::string findUmu(const std::vector<std::string> &folders) {
   std::string found = programPath("umu-run");

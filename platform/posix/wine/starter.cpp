@@ -1,6 +1,10 @@
 #include "platform/posix/wine/starter.h"
 
 #include <ctype.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/posix/common/file.h"
 
 static bool needsQuotes(const std::string &word) {
   if (word.empty()) return true;
@@ -86,4 +90,22 @@ std::vector<std::string> starterCommand(const std::vector<std::string> &command,
   for (const std::string &word : command)
     argv.push_back(word == "%e" ? program : word == "%a" ? address : word);
   return argv;
+}
+
+static bool isProgram(const std::string &path) { return isRegularFile(path) && access(path.c_str(), X_OK) == 0; }
+
+std::string programPath(const std::string &name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string::npos) return isProgram(name) ? name : "";
+  const char *path = getenv("PATH");
+  std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  for (size_t at = 0; at <= list.size();) {
+    size_t colon = list.find(':', at);
+    if (colon == std::string::npos) colon = list.size();
+    // An empty entry is the current folder, as for execvp.
+    std::string dir = colon > at ? list.substr(at, colon - at) : ".";
+    at = colon + 1;
+    if (isProgram(dir + "/" + name)) return dir + "/" + name;
+  }
+  return "";
 }
