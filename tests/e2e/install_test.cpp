@@ -184,7 +184,9 @@ TEST_F(Install, TheSuccessBoxIsShown) {
   if (!support::boxesOnStandardError()) GTEST_SKIP() << "message boxes are real windows here";
   support::RunResult r = support::runLauncher({"-install", "-quiet"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errorOutput, "ZarnokLaunch\nZarnoLaunch installed successfully!\n");
+  // What follows the first line depends on where the build is (the desktop
+  // tests check that advice).
+  EXPECT_EQ(r.errorOutput.rfind("ZarnokLaunch\nZarnoLaunch installed successfully!\n", 0), 0u) << r.errorOutput;
 }
 
 TEST_F(Install, TheGamesOwnIconIsBorrowed) {
