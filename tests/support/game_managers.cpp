@@ -9,16 +9,19 @@ namespace fs = std::filesystem;
 
 namespace support {
 
-namespace {
-
-void write(const std::string &path, const std::string &text) {
+void putFile(const std::string &path, const std::string &text, bool program) {
   fs::create_directories(fs::path(path).parent_path());
   FILE *f = fopen(path.c_str(), "wb");
   if (f) {
     fwrite(text.data(), 1, text.size(), f);
     fclose(f);
   }
+  if (program) fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
 }
+
+namespace {
+
+void write(const std::string &path, const std::string &text) { putFile(path, text); }
 
 // A quoted string as Steam and JSON both write it.
 std::string quoted(const std::string &text) {

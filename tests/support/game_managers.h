@@ -14,6 +14,9 @@
 
 namespace support {
 
+// A file of a layout, with the folders it needs; a program may be run.
+void putFile(const std::string &path, const std::string &text, bool program = false);
+
 // A minimal prefix as Wine makes it: system.reg with Wine's header, drive_c,
 // and dosdevices/c: linked to ../drive_c.
 void makeWinePrefix(const std::string &prefix);

@@ -42,16 +42,7 @@ std::string programIn(const ManagedPrefix &p) {
   return fs::exists(own) ? fs::canonical(own).string() : p.prefix + "/drive_c/Games/Zarnok/zarnok.exe";
 }
 
-// A file of a layout, with its folders.
-void put(const std::string &path, const std::string &text) {
-  fs::create_directories(fs::path(path).parent_path());
-  support::writeFile(path, text);
-}
-
-void program(const std::string &path) {
-  put(path, "#!/bin/sh\n");
-  support::makeExecutable(path);
-}
+void program(const std::string &path) { support::putFile(path, "#!/bin/sh\n", true); }
 
 }  // namespace
 
@@ -123,8 +114,8 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::makeSteamAppinfo(root, {{"proton_experimental", "1493710"}});
          support::makeSteamTool(root, "1493710", "Proton - Experimental", "/proton %verb%", "1628350");
          std::string old = h + "/Protons/Proton 8.0";
-         put(old + "/proton", "#!/usr/bin/env python3\n");
-         put(lib + "/SteamApps/compatdata/2900000001/config_info",
+         support::putFile(old + "/proton", "#!/usr/bin/env python3\n");
+         support::putFile(lib + "/SteamApps/compatdata/2900000001/config_info",
                             "8.0-104\n" + old + "/files/share/fonts/\n" + old + "/files/lib/\n" + root);
        },
        {"Steam | <home>/Windows Games/SteamApps/compatdata/2900000001/pfx | STEAM_COMPAT_APP_ID=0 "
@@ -237,7 +228,7 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::makeLutrisGame(h, data + "/games", "other", "~/Games/other", "system");
          support::makeLutrisGame(h, data + "/games", "third", h + "/Games/third", "");
          support::makeLutrisGame(h, data + "/games", "twin", h + "/Games/third", "");
-         put(data + "/runners/wine.yml", "wine:\n  version: wine-ge-8-26-x86_64\n");
+         support::putFile(data + "/runners/wine.yml", "wine:\n  version: wine-ge-8-26-x86_64\n");
          program(data + "/runners/wine/wine-ge-8-26-x86_64/bin/wine");
          support::makeLutrisGame(h, h + "/.config/lutris/games", "latest", h + "/Games/latest", "ge-proton");
        },
@@ -256,7 +247,7 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          std::string data = h + "/.var/app/net.lutris.Lutris/data/lutris", games = data + "/games";
          support::makeLutrisGame(h, games, "zarnok", h + "/Games/zarnok", "GE-Proton (Latest)");
          support::makeLutrisGame(h, games, "folder", h + "/Games/folder", "GE-Proton9-20");
-         put(data + "/runners/wine/GE-Proton9-20/proton", "#!/usr/bin/env python3\n");
+         support::putFile(data + "/runners/wine/GE-Proton9-20/proton", "#!/usr/bin/env python3\n");
          support::makeLutrisGame(h, games, "gone", h + "/Games/gone", "wine-ge-7-0-x86_64");
          support::makeLutrisGame(h, games, "other", h + "/Games/other", "wine-ge-8-26-x86_64");
          program(data + "/runners/wine/wine-ge-8-26-x86_64/bin/wine");
