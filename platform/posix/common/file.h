@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -26,6 +27,20 @@ bool isDirectory(const std::string &path);
 bool isRegularFile(const std::string &path);
 // The path with every link resolved, or the path itself when it cannot be.
 std::string realPath(const std::string &path);
+
+// The pieces of a list (PATH's folders, a file's lines), each up to the
+// next separator or the end, empty ones too: what an empty piece means is
+// the caller's to say.  Only what a launch never runs uses it, so it is
+// made where it is used, not among the launch's own code.
+inline std::vector<std::string> splitText(const std::string &text, char separator) {
+  std::vector<std::string> pieces;
+  for (size_t at = 0;;) {
+    size_t end = text.find(separator, at);
+    pieces.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) return pieces;
+    at = end + 1;
+  }
+}
 
 // One line to note, when there is a note to write to.
 inline void noteLine(PlatNote note, const std::string &line) {

@@ -306,10 +306,7 @@ std::string desktopInstalledIcon() {
   xdgBaseDirectory("XDG_DATA_HOME", "/.local/share", folders);
   const char *dirs = getenv("XDG_DATA_DIRS");
   folders += std::string(":") + (dirs && dirs[0] ? dirs : "/usr/local/share:/usr/share");
-  for (size_t start = 0, end; start < folders.size(); start = end + 1) {
-    end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    std::string folder = folders.substr(start, end - start);
+  for (std::string folder : splitText(folders, ':')) {
     if (folder.empty() || folder[0] != '/') continue;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     std::string icon = folder + "/" + iconThemeFolder + "/" + windowIcon;

@@ -24,20 +24,18 @@ std::string downloadFolder() {
       !readRegularFile((config + "/user-dirs.dirs").c_str(), text))
     return "";
   static const char key[] = "XDG_DOWNLOAD_DIR=\"";
-  for (size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    size_t i = text.find_first_not_of(" \t", at);
-    if (i >= end || text.compare(i, sizeof key - 1, key) != 0) continue;
+  for (const std::string &line : splitText(text, '\n')) {
+    size_t i = line.find_first_not_of(" \t"), end = line.size();
+    if (i == std::string::npos || line.compare(i, sizeof key - 1, key) != 0) continue;
     i += sizeof key - 1;
     std::string path;
-    if (text.compare(i, 5, "$HOME") == 0 && (i + 5 == end || text[i + 5] == '/' || text[i + 5] == '"')) {
+    if (line.compare(i, 5, "$HOME") == 0 && (i + 5 == end || line[i + 5] == '/' || line[i + 5] == '"')) {
       path = home;
       i += 5;
     }
-    for (; i < end && text[i] != '"'; ++i) {
-      if (text[i] == '\\' && i + 1 < end) ++i;
-      path += text[i];
+    for (; i < end && line[i] != '"'; ++i) {
+      if (line[i] == '\\' && i + 1 < end) ++i;
+      path += line[i];
     }
     folder = path;
   }

@@ -93,36 +93,33 @@ std::vector<std::string> steamappsFolders(const std::string &library) {
   return folders;
 }
 
+// The appmanifest of an app, in whichever library holds it; "" when none.
+static std::string appManifest(const SteamInstall &steam, const std::string &appid) {
+  for (const std::string &library : steam.libraries)
+    for (const std::string &steamapps : steamappsFolders(library))
+      if (isRegularFile(steamapps + "/appmanifest_" + appid + ".acf"))
+        return steamapps + "/appmanifest_" + appid + ".acf";
+  return "";
+}
+
 bool steamAppFolder(SteamInstall &steam, const std::string &appid, std::string &folder, std::string &manifest) {
-  for (const std::string &library : steam.libraries) {
-    for (const std::string &steamapps : steamappsFolders(library)) {
-      manifest = steamapps + "/appmanifest_" + appid + ".acf";
-      std::string text, why;
-      std::vector<VdfNode> nodes;
-      if (!isRegularFile(manifest) || !readRecord(steam.search, manifest, text)) continue;
-      if (!vdfParse(text, nodes, why)) {
-        noteDamaged(steam.search, manifest, why);
-        continue;
-      }
-      std::string installdir = vdfText(nodes, "AppState/installdir");
-      if (installdir.empty() || installdir.find('/') != std::string::npos) continue;
-      folder = steamapps + "/common/" + installdir;
-      return true;
-    }
+  manifest = appManifest(steam, appid);
+  std::string text, why;
+  std::vector<VdfNode> nodes;
+  if (manifest.empty() || !readRecord(steam.search, manifest, text)) return false;
+  if (!vdfParse(text, nodes, why)) {
+    noteDamaged(steam.search, manifest, why);
+    return false;
   }
-  return false;
+  std::string installdir = vdfText(nodes, "AppState/installdir");
+  if (installdir.empty() || installdir.find('/') != std::string::npos) return false;
+  folder = directoryOf(manifest) + "/common/" + installdir;
+  return true;
 }
 
 bool isInside(const std::string &path, const std::string &folder) {
   std::string real = realPath(path), within = realPath(folder) + "/";
   return real.compare(0, within.size(), within) == 0;
-}
-
-static bool appManifestExists(const SteamInstall &steam, const std::string &appid) {
-  for (const std::string &library : steam.libraries)
-    for (const std::string &steamapps : steamappsFolders(library))
-      if (isRegularFile(steamapps + "/appmanifest_" + appid + ".acf")) return true;
-  return false;
 }
 
 // Every prefix of a library.  Which way Steam starts a program there is
@@ -141,8 +138,8 @@ static void libraryPrefixes(ManagerSearch &search, const std::shared_ptr<SteamIn
       ManagedPrefix prefix;
       std::string compatdata = steamapps + "/compatdata/" + appid;
       prefix.prefix = compatdata + "/pfx";
-      bool installed = appManifestExists(*steam, appid);
-      prefix.start.record = installed ? steamapps + "/appmanifest_" + appid + ".acf" : compatdata;
+      std::string manifest = appManifest(*steam, appid);
+      prefix.start.record = manifest.empty() ? compatdata : manifest;
       prefix.startFor = [steam, command, appid, compatdata](const std::string &program) {
         std::string folder, manifest;
         if (steamAppFolder(*steam, appid, folder, manifest) && isInside(program, folder)) {

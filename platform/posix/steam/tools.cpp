@@ -69,15 +69,9 @@ void readCustomTools(SteamInstall &steam) {
   steam.toolsRead = true;
   std::vector<std::string> dirs{"/usr/share/steam/compatibilitytools.d",
                                 "/usr/local/share/steam/compatibilitytools.d"};
-  if (const char *extra = getenv("STEAM_EXTRA_COMPAT_TOOLS_PATHS")) {
-    std::string list = extra;
-    for (size_t at = 0; at <= list.size();) {
-      size_t colon = list.find(':', at);
-      if (colon == std::string::npos) colon = list.size();
-      if (colon > at) dirs.push_back(list.substr(at, colon - at));
-      at = colon + 1;
-    }
-  }
+  if (const char *extra = getenv("STEAM_EXTRA_COMPAT_TOOLS_PATHS"))
+    for (const std::string &dir : splitText(extra, ':'))
+      if (!dir.empty()) dirs.push_back(dir);
   dirs.push_back(steam.root + "/compatibilitytools.d");
   for (const std::string &dir : dirs)
     if (isDirectory(dir)) readCustomToolsIn(steam, dir);
@@ -166,13 +160,8 @@ void readValveTools(SteamInstall &steam) {
     std::string appid = vdfText(tool.children, "appid");
     if (!tool.block || appid.empty()) continue;
     steam.valveTools[tool.key] = appid;
-    std::string aliases = vdfText(tool.children, "aliases");
-    for (size_t at = 0; at < aliases.size();) {
-      size_t comma = aliases.find(',', at);
-      if (comma == std::string::npos) comma = aliases.size();
-      if (comma > at) steam.valveTools.emplace(aliases.substr(at, comma - at), appid);
-      at = comma + 1;
-    }
+    for (const std::string &alias : splitText(vdfText(tool.children, "aliases"), ','))
+      if (!alias.empty()) steam.valveTools.emplace(alias, appid);
   }
 }
 
@@ -204,11 +193,7 @@ std::string steamLastProton(const std::string &compatdata) {
   std::string text;
   if (!readRegularFile((compatdata + "/config_info").c_str(), text)) return "";
   const std::string fonts = "/files/share/fonts/";
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
+  for (const std::string &line : splitText(text, '\n')) {
     if (line.size() > fonts.size() && endsWith(line, fonts.c_str())) {
       std::string folder = line.substr(0, line.size() - fonts.size());
       if (isRegularFile(folder + "/proton")) return folder;
@@ -231,11 +216,7 @@ void steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::str
   std::string line = vdfText(nodes, "manifest/commandline_waitforexitandrun");
   if (line.empty()) line = vdfText(nodes, "manifest/commandline");
   std::vector<std::string> own;
-  for (size_t at = 0; at < line.size();) {
-    size_t end = line.find(' ', at);
-    if (end == std::string::npos) end = line.size();
-    std::string word = line.substr(at, end - at);
-    at = end + 1;
+  for (std::string word : splitText(line, ' ')) {
     if (word.empty()) continue;
     size_t verb = word.find("%verb%");
     if (verb != std::string::npos) word.replace(verb, 6, "waitforexitandrun");

@@ -98,13 +98,9 @@ std::string programPath(const std::string &name) {
   if (name.empty()) return "";
   if (name.find('/') != std::string::npos) return isProgram(name) ? name : "";
   const char *path = getenv("PATH");
-  std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  for (size_t at = 0; at <= list.size();) {
-    size_t colon = list.find(':', at);
-    if (colon == std::string::npos) colon = list.size();
+  for (std::string dir : splitText(path ? path : "/usr/local/bin:/usr/bin:/bin", ':')) {
     // An empty entry is the current folder, as for execvp.
-    std::string dir = colon > at ? list.substr(at, colon - at) : ".";
-    at = colon + 1;
+    if (dir.empty()) dir = ".";
     if (isProgram(dir + "/" + name)) return dir + "/" + name;
   }
   return "";
