@@ -126,6 +126,23 @@ def languages(po_files):
     return result
 
 
+def blob(name, texts, storage):
+    """A table of texts as C++ that needs no relocation: the texts one after
+    the other in one array (name), each ended by its NUL, and each one's
+    offset there (name_at), -1 for none."""
+    lines, at, offset = ["%sconst char %s[] =" % (storage, name)], [], 0
+    for text in texts:
+        if text is None:
+            at.append(-1)
+            continue
+        at.append(offset)
+        offset += len(text.encode("utf-8")) + 1
+        lines.append("    %s \"\\0\"" % c_string(text))
+    lines[-1] += ";" if len(lines) > 1 else ' "";'
+    lines.append("%sconst int %s_at[] = {%s};" % (storage, name, ", ".join(map(str, at)) or "-1"))
+    return lines
+
+
 def table(pot, out, po_files, never=()):
     """The C++ table: the English texts of the sources at hand (a text is
     left out when every file it comes from is under a folder in never), and
@@ -137,33 +154,30 @@ def table(pot, out, po_files, never=()):
     texts = [(ctx, msgid) for ctx, msgid, _, _, where in read_po(pot, with_locations=True)
              if msgid and ctx is None and wanted(where)]
     lines = ["// Made by cmake/translations.py from resources/po; do not edit.",
-             '#include "platform/language.h"', "",
-             "const char *const translatedTexts[] = {"]
-    lines += ["    %s," % c_string(msgid) for _, msgid in texts]
-    lines += ["};", "const int translatedTextCount = %d;" % len(texts), ""]
+             '#include "platform/language.h"', ""]
+    lines += blob("translatedEnglish", [msgid for _, msgid in texts], "")
+    lines += ["const int translatedTextCount = %d;" % len(texts), ""]
     # The texts for a count: the template's have two empty forms.
     counted = {msgid for ctx, msgid, msgstr, _ in read_po(pot) if ctx is None and "\0" in msgstr}
     names = []
     paths = {os.path.splitext(os.path.basename(path))[0]: path for path in po_files}
     for code, done in languages(po_files):
-        name = "texts_" + code
         forms = plural_forms(paths[code])
         if forms is None and any(msgid in counted for _, msgid in texts):
             sys.exit("%s: no Plural-Forms header, and texts for a count to choose among" % paths[code])
         forms = forms or (1, "0")
-        names.append((code, name, forms[0]))
+        names.append((code, forms[0]))
         lines.append("static int plural_%s(unsigned long n) { return (int)(%s); }"
                      % (code, forms[1] if "n" in forms[1] else "(void)n, " + forms[1]))
-        lines.append("static const char *const %s[] = {" % name)
-        for key in texts:
-            # A text for a count has exactly as many forms as its language.
-            usable = key in done and (key[1] not in counted or done[key].count("\0") + 1 == forms[0])
-            lines.append("    %s," % (c_string(done[key]) if usable else "nullptr"))
-        lines.append("};")
+        # A text for a count has exactly as many forms as its language.
+        lines += blob("texts_" + code, [done[key] if key in done and (
+            key[1] not in counted or done[key].count("\0") + 1 == forms[0]) else None
+            for key in texts], "static ")
     lines.append("const Translation translations[] = {")
-    lines += ['    {"%s", %s, plural_%s, %d},' % (code, name, code, count) for code, name, count in names]
+    lines += ['    {"%s", texts_%s, texts_%s_at, plural_%s, %d},' % (code, code, code, code, count)
+              for code, count in names]
     if not names:
-        lines.append("    {\"\", nullptr, nullptr, 1},")
+        lines.append("    {\"\", \"\", nullptr, nullptr, 1},")
     lines += ["};", "const int translationCount = %d;" % len(names), ""]
     write(out, "\n".join(lines))
 

@@ -68,8 +68,10 @@ static bool sameConversions(const char *a, const char *b) {
 static const char *translationOf(const char *english) {
   int language = chosenLanguage();
   if (language < 0) return nullptr;
+  const Translation &translation = translations[language];
   for (int i = 0; i < translatedTextCount; ++i)
-    if (strcmp(translatedTexts[i], english) == 0) return translations[language].texts[i];
+    if (strcmp(translatedEnglish + translatedEnglish_at[i], english) == 0)
+      return translation.at[i] < 0 ? nullptr : translation.texts + translation.at[i];
   return nullptr;
 }
 
