@@ -7,7 +7,13 @@
 #
 #   bash bench/launch-bench.sh [RUNS]
 #   bash bench/launch-bench.sh RUNS manager          # a game manager's stored choice
+#   bash bench/launch-bench.sh RUNS pie              # the launcher against itself
+#                                                    # linked at a fixed address
 #   BUILD=path/to/build bash bench/launch-bench.sh    # another build tree
+#
+# The launcher is a static PIE, and so is the baseline.  With "pie" the
+# baseline is the launcher itself linked as a plain static program instead
+# (launcher_fixed): the ratio is what relocating itself at start costs.
 #
 # With "manager" the launcher finds what a Steam Deck player's keeps: a Wine
 # prefix, a manager's command (here the game itself) and the record it came
@@ -28,7 +34,7 @@ fi
 [ -x "$build/zarnolaunch" ] || cmake --build "$build" -j"$(nproc)" --target launcher >/dev/null
 # The helpers are brought up to date every time (they do not depend on the
 # launcher's code): an older tree may hold a dynamically linked baseline.
-cmake --build "$build" -j"$(nproc)" --target process_bench minimal_spawner trivial_game >/dev/null
+cmake --build "$build" -j"$(nproc)" --target process_bench minimal_spawner trivial_game launcher_fixed >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,8 +50,10 @@ if [ "$kind" = manager ]; then
 fi
 printf '[ZarnoLaunch]\nServer=alpha.beta.gamma:7777\n' >"$work/bench.zarnok"
 export ZARNOLAUNCH_REGISTRY="$work/registry.reg"
+baseline=("$build/minimal_spawner" "$game" alpha.beta.gamma:7777)
+[ "$kind" != pie ] || baseline=("$build/launcher_fixed" -quiet "$work/bench.zarnok")
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/process_bench" "$runs" \
   -- "$build/zarnolaunch" -quiet "$work/bench.zarnok" \
-  -- "$build/minimal_spawner" "$game" alpha.beta.gamma:7777
+  -- "${baseline[@]}"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

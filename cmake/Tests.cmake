@@ -143,6 +143,10 @@ else()
   add_subdirectory(tests/browser)
 endif()
 
-if(WIN32 AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
-  add_test(NAME release_exe COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-exe.sh $<TARGET_FILE:launcher>)
+# The launcher as released: its form and protections, and the libraries it
+# carries, each named in THIRD-PARTY-NOTICES (tests/package/binary_test.sh).
+if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug" AND (WIN32 OR ZARNO_STATIC))
+  add_test(NAME launcher_binary COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/binary_test.sh
+           $<TARGET_FILE:launcher> ${CMAKE_BINARY_DIR}/${ZARNO_BINARY}.map $<TARGET_FILE:zarno>
+           ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES)
 endif()

@@ -70,8 +70,8 @@ expect "modes and owners" "" "$(awk -v program="$program" '
 # PATH, the MIME package, the icons and the documents.
 cmp -s "$stage/zarnolaunch" "$root/$program" || fail "$program is not the build's stripped launcher"
 case $(file -b "$root/$program") in
-  *"statically linked"*", stripped"*) ;;
-  *) fail "the launcher is not static and stripped: $(file -b "$root/$program")" ;;
+  *"static-pie linked"*", stripped"*) ;;
+  *) fail "the launcher is not a stripped static PIE: $(file -b "$root/$program")" ;;
 esac
 expect "the staged desktop entry" \
   "$(sed -e 's/@TRY_EXEC@/zarnolaunch/' -e 's/@EXEC@/zarnolaunch/' "$build/generated/zarnolaunch.desktop.in")" \
