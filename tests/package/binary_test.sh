@@ -67,27 +67,18 @@ esac
 # start-up objects outside the build, against each component's Libraries;
 # and each component's Version against its Debian packages' own.
 row "every library linked is named in THIRD-PARTY-NOTICES, at the version built with" \
-  python3 - "$name" "$map" "$notices" <<'PYTHON'
+  python3 - "$name" "$map" "$notices" "$(dirname "$0")/../../cmake" <<'PYTHON'
 import os, re, subprocess, sys
-name, map_file, notices = sys.argv[1:]
+name, map_file, notices, scripts = sys.argv[1:]
+sys.path.insert(0, scripts)
+from package_texts import held_by, read_notices
 taken = set()
 with open(map_file, errors="replace") as f:
     for line in f:
         m = re.match(r"(/\S+?\.a)\(", line) or re.match(r"LOAD (/\S+\.o)$", line.strip())
         if m:
             taken.add(os.path.basename(m.group(1)))
-components = []
-text = open(notices, encoding="utf-8").read().split("\n\nThe licences\n")[0]
-for paragraph in text.split("\n\n"):
-    fields, key = {}, None
-    for line in paragraph.splitlines():
-        if line.startswith(" ") and key:
-            fields[key] += " " + line.strip()
-        elif ":" in line:
-            key, value = line.split(":", 1)
-            fields[key] = value.strip()
-    if "Component" in fields and name in fields["Launchers"].split():
-        components.append(fields)
+components = held_by(read_notices(notices)[0], name)
 named = {lib: c["Component"] for c in components for lib in c["Libraries"].split() if "." in lib}
 wrong = ["%s is linked, but no component names it" % lib for lib in sorted(taken - set(named))]
 for c in components:

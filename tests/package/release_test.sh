@@ -115,6 +115,11 @@ if [ "$mode" == reproducible ]; then
      sed 's|^\./||' | sort | diff - <(awk '{print $2}' SHA256SUMS | sort)) || fail "SHA256SUMS does not name every file"
   if [ "$preset" == win32 ]; then
     cmp "$work/one/win32/ZarnoLaunch.exe" "$work/two/win32/ZarnoLaunch.exe" || fail "ZarnoLaunch.exe differs"
+    # The zip carries the licence and the notices at its top.
+    for licence in LICENSE THIRD-PARTY-NOTICES; do
+      bsdtar -xOf "$work/one"/ZarnoLaunch-*-Windows.zip "$licence.txt" | cmp -s - "$source/$licence" ||
+        fail "the zip has no $licence.txt that is $licence"
+    done
     check_manifests "$work/one"
   else
     # Dated by the commit, not by the build.
