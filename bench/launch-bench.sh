@@ -34,7 +34,8 @@ fi
 [ -x "$build/zarnolaunch" ] || cmake --build "$build" -j"$(nproc)" --target launcher >/dev/null
 # The helpers are brought up to date every time (they do not depend on the
 # launcher's code): an older tree may hold a dynamically linked baseline.
-cmake --build "$build" -j"$(nproc)" --target process_bench minimal_spawner trivial_game launcher_fixed >/dev/null
+cmake --build "$build" -j"$(nproc)" --target process_bench minimal_spawner trivial_game \
+  $([ "$kind" != pie ] || echo launcher_fixed) >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
