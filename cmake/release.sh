@@ -9,6 +9,7 @@
 #   OUT/zarnolaunch-<version>-1.x86_64.rpm   (preset native)
 #   OUT/zarnolaunch-<version>-1-x86_64.pkg.tar.zst   (preset native)
 #   OUT/zarnolaunch-<version>-linux-x86_64.tar.gz    (preset native)
+#   OUT/zarnolaunch-join-<version>.zip       (preset native) the join page
 #   OUT/SHA256SUMS                           the files' SHA-256 sums
 #
 # and the build folders OUT/<preset>.  Any build of the same commit makes the
@@ -32,7 +33,7 @@ for preset in "${presets[@]}"; do
   build=$out/$preset
   case $preset in
     win32) targets=(setup package) ;;
-    native) targets=(deb tarball rpm arch) ;;
+    native) targets=(deb tarball rpm arch join) ;;
     *) echo "release.sh: no release files in preset $preset" >&2; exit 2 ;;
   esac
   # Fresh: only a folder that CMake made is removed.
@@ -54,7 +55,8 @@ for preset in "${presets[@]}"; do
   # Each file by its name in the release, as found in the build folder.
   case $preset in
     win32) made=('ZarnoLaunch-*-Windows.zip' 'ZarnoLaunch-*-setup.exe' zarnolaunch.json 'winget/*.yaml') ;;
-    native) made=('zarnolaunch_*.deb' 'zarnolaunch-*.rpm' 'zarnolaunch-*.pkg.tar.zst' 'zarnolaunch-*-linux-*.tar.gz') ;;
+    native) made=('zarnolaunch_*.deb' 'zarnolaunch-*.rpm' 'zarnolaunch-*.pkg.tar.zst' 'zarnolaunch-*-linux-*.tar.gz'
+                  'zarnolaunch-join-*.zip') ;;
   esac
   for file in "${made[@]}"; do
     for found in "$build"/$file; do
