@@ -57,6 +57,9 @@ if(NOT WIN32)
   list(APPEND ZARNO_SUPPORT tests/support/game_managers.cpp)
 endif()
 zarno_test_program(unit_tests ${ZARNO_UNIT_SOURCES} ${ZARNO_SUPPORT})
+# The address table that the join page's check is held to too (browser tests).
+set_property(SOURCE tests/unit/server_test.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+  ZARNO_ADDRESS_TABLE="${CMAKE_SOURCE_DIR}/tests/server_addresses.tsv")
 add_test(NAME unit_tests COMMAND unit_tests)
 
 set(ZARNO_E2E_SOURCES

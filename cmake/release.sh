@@ -12,6 +12,7 @@
 #   OUT/zarnolaunch-<version>.tar.gz         (preset native) the source release
 #   OUT/aur/PKGBUILD, OUT/aur/.SRCINFO       (preset native) the AUR's recipe,
 #                                            which builds from the source release
+#   OUT/zarnolaunch-join-<version>.zip       (preset native) the join page
 #   OUT/SHA256SUMS                           the files' SHA-256 sums
 #
 # and the build folders OUT/<preset>.  Any build of the same commit makes the
@@ -36,7 +37,7 @@ for preset in "${presets[@]}"; do
   build=$out/$preset
   case $preset in
     win32) targets=(setup package) ;;
-    native) targets=(deb tarball rpm arch source aur) ;;
+    native) targets=(deb tarball rpm arch source aur join) ;;
     *) echo "release.sh: no release files in preset $preset" >&2; exit 2 ;;
   esac
   # Fresh: only a folder that CMake made is removed.
@@ -59,7 +60,7 @@ for preset in "${presets[@]}"; do
   case $preset in
     win32) made=('ZarnoLaunch-*-Windows.zip' 'ZarnoLaunch-*-setup.exe' zarnolaunch.json 'winget/*.yaml') ;;
     native) made=('zarnolaunch_*.deb' 'zarnolaunch-*.rpm' 'zarnolaunch-*.pkg.tar.zst' 'zarnolaunch-*-linux-*.tar.gz'
-                  'zarnolaunch-+([0-9.]).tar.gz' aur/PKGBUILD aur/.SRCINFO) ;;
+                  'zarnolaunch-+([0-9.]).tar.gz' aur/PKGBUILD aur/.SRCINFO 'zarnolaunch-join-*.zip') ;;
   esac
   for file in "${made[@]}"; do
     for found in "$build"/$file; do

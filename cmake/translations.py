@@ -2,7 +2,8 @@
 """The translations the launcher carries, from gettext's own files.
 
     translations.py extract OUT.pot FILE...     the texts of the desktop entry,
-                                                 the MIME package and the setup
+                                                 the MIME package, the setup and
+                                                 the join page
     translations.py table POT OUT.cpp PO... [--not DIR...]
                                                  the C++ table of the texts of
                                                  the sources (not those in DIR)
@@ -12,6 +13,8 @@
                                                  comment xml:lang="xx"
     translations.py nsis NSI OUT.nsh PO...      the setup's LangStrings and
                                                  Modern UI languages
+    translations.py page IN OUT PO...           the join page, with its texts'
+                                                 translations for its script
 
 POT lists the English texts (msgid), in the order the tables keep; each PO
 file (resources/po/<code>.po) is one language's translations.  A text that a
@@ -21,6 +24,8 @@ count (msgid_plural) has a form for each of its language's plural forms,
 which the file's Plural-Forms header chooses among.  Only the standard
 library is used.
 """
+import html
+import json
 import os
 import re
 import sys
@@ -187,6 +192,15 @@ def table(pot, out, po_files, never=()):
 DESKTOP_KEYS = ("Name", "GenericName", "Comment")
 LANGSTRING = re.compile(r'^LangString\s+(\w+)\s+\$\{LANG_ENGLISH\}\s+"((?:[^"$]|\$.)*)"\s*$')
 MIME_COMMENT = re.compile(r'^(\s*)<comment>([^<]*)</comment>\s*$')
+# The join page's: each element marked data-i18n, on one line, whose
+# content is a text without markup; the attribute's value is a note for
+# translators.
+PAGE_TEXT = re.compile(r'<(\w+)\b[^>]*?\sdata-i18n(?:="([^"]*)")?[^>]*>([^<]*)</\1>')
+
+
+def page_texts(text):
+    """The join page's texts that players read in text, as (note, text)."""
+    return [(html.unescape(note or ""), html.unescape(english)) for _, note, english in PAGE_TEXT.findall(text)]
 
 
 def po_string(text):
@@ -196,8 +210,8 @@ def po_string(text):
 
 def extract(out, files):
     """A POT of the texts players read in the desktop entry, the MIME
-    package and the setup (its English LangStrings, as NSIS writes them:
-    keep $R9, $\\r$\\n and the like as they are)."""
+    package, the setup (its English LangStrings, as NSIS writes them:
+    keep $R9, $\\r$\\n and the like as they are) and the join page."""
     found = []
     for path in files:
         name = os.path.basename(path)
@@ -221,6 +235,9 @@ def extract(out, files):
                     found.append((path, "The setup's %s: keep NSIS's $ codes ($R9, $\\r$\\n) as they are.%s"
                                   % (m.group(1), said), m.group(2)))
                 said = ""
+                if name.endswith(".html"):
+                    for note, text in page_texts(line):
+                        found.append((path, ("The join page for server operators' sites. " + note).strip(), text))
     entries, seen = [], {}
     for name, note, text in found:
         if text in seen:
@@ -309,6 +326,22 @@ def nsis(script, out, po_files):
     write(out, "\n".join(lines) + "\n")
 
 
+def page(template, out, po_files):
+    """The join page, its texts' translations in the script "texts" as a
+    JSON object: {code: {English: translation}}.  The page's script puts
+    them in place; a text a language lacks stays English."""
+    with open(template, encoding="utf-8") as f:
+        text = f.read()
+    english = sorted({t for _, t in page_texts(text)})
+    table = {code: {t: done[(None, t)] for t in english if (None, t) in done} for code, done in languages(po_files)}
+    # "<" as JSON's escape, so that no "</script>" in a text ends the script.
+    data = json.dumps(table, ensure_ascii=False, sort_keys=True, separators=(",", ":")).replace("<", "\\u003c")
+    empty = '<script type="application/json" id="texts">{}</script>'
+    if text.count(empty) != 1:
+        sys.exit("%s: no %s to fill" % (template, empty))
+    write(out, text.replace(empty, empty.replace("{}", data)))
+
+
 def write(path, text):
     """Writes the file only when it changes, so that nothing rebuilds for nothing."""
     if os.path.exists(path):
@@ -329,8 +362,8 @@ def main():
     elif mode == "table":
         cut = rest.index("--not") if "--not" in rest else len(rest)
         table(first, second, rest[:cut], rest[cut + 1:])
-    elif mode in ("desktop", "mime", "nsis"):
-        {"desktop": desktop, "mime": mime, "nsis": nsis}[mode](first, second, rest)
+    elif mode in ("desktop", "mime", "nsis", "page"):
+        {"desktop": desktop, "mime": mime, "nsis": nsis, "page": page}[mode](first, second, rest)
     else:
         sys.exit(__doc__)
 

@@ -10,7 +10,9 @@ extern int launchEnabled;
 
 char *skipBlanks(char *text);
 // Checks and trims a raw Server value in place.  Returns the start of the
-// address inside text, or null when the value is not usable.
+// address inside text, or null when the value is not usable.  The join page
+// (web/join.html) checks addresses by the same steps; both are held to the
+// table in tests/server_addresses.tsv.
 char *cleanServer(char *text);
 
 // snprintf into a fixed buffer.  False when the text had to be cut short;

@@ -40,8 +40,14 @@ char *cleanServer(char *text) {
   }
   // A bare word like "localhost" is not a server on the game's network.
   if (dots < 2) return nullptr;
-  if (port)
-    while (isDigit(*p)) ++p;
+  // A port above 65535 names no server, and browsers refuse such a link;
+  // cut short, it would name some other server, so the value is refused.
+  // Leading zeros count for nothing, as in a browser's reading.
+  long number = 0;
+  while (port && isDigit(*p)) {
+    number = number * 10 + (*p++ - '0');
+    if (number > 65535) return nullptr;
+  }
   *p = '\0';
   return start;
 }

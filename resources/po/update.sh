@@ -2,10 +2,11 @@
 # Makes zarnolaunch.pot anew from every text that players read: those marked
 # N_("...") in the launcher's sources and the texts for a count that
 # platCountText("...", "...", n) names (with msgid_plural), the desktop
-# entry's names, the MIME package's comment and the setup's English
-# LangStrings; then brings each language's .po file up to date with it (new
-# texts arrive untranslated, changed ones marked fuzzy, and the tests refuse
-# both).  Needs gettext.
+# entry's names, the MIME package's comment, the setup's English
+# LangStrings and the join page's texts (marked data-i18n); then brings
+# each language's .po file up to date with it (new texts arrive
+# untranslated, changed ones marked fuzzy, and the tests refuse both).
+# Needs gettext.
 #
 #   sh resources/po/update.sh
 #   sh resources/po/update.sh --pot FILE    only writes the template, to FILE
@@ -19,7 +20,7 @@ find launcher report registry platform -name '*.cpp' | LC_ALL=C sort >"$tmp/sour
 xgettext --language=C++ --keyword=N_ --keyword=platCountText:1,2 --from-code=UTF-8 --add-comments=Translators \
   --add-location=file --sort-by-file --files-from="$tmp/sources" --output="$tmp/code.pot"
 python3 cmake/translations.py extract "$tmp/files.pot" resources/zarnolaunch.desktop.in \
-  resources/zarnolaunch-mime.xml resources/zarnolaunch-setup.nsi
+  resources/zarnolaunch-mime.xml resources/zarnolaunch-setup.nsi web/join.html
 msgcat --use-first --add-location=file --output-file="$tmp/all.pot" "$tmp/code.pot" "$tmp/files.pot"
 # The header, as xgettext writes it, without the date of the run.
 {

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""browser_test.py LAUNCHER GAME: a served page in real browsers on Linux.
+"""browser_test.py LAUNCHER GAME JOIN_PAGE: served pages in real browsers.
 
 nginx and Apache serve a page configured with the README's lines in each
-place the README names.  Headless Chromium (chromedriver) and Firefox ESR
-(its Marionette port: Debian has no geckodriver) click its links, which go
+place the README names, and the join page as the build made it.  Headless
+Chromium (chromedriver) and Firefox ESR (its Marionette port: Debian has no
+geckodriver) click their links, which go
 through the desktop (xdg-open or GIO) to the launcher and the stand-in game.
 The game's record says what it was given, and a recorder in the launcher's
 place says what the desktop handed the launcher.  Last, a sandboxed browser:
@@ -13,9 +14,11 @@ test's own, under Xvfb), which hands them to the launcher.  All in a private
 HOME; every server, browser and driver binds 127.0.0.1; every process is
 ended by its own id.
 """
+import glob
 import html
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -27,24 +30,45 @@ import time
 import urllib.error
 import urllib.request
 
-BUILT_LAUNCHER, GAME = sys.argv[1], sys.argv[2]
+BUILT_LAUNCHER, GAME, JOIN_PAGE = sys.argv[1:4]
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, SOURCE + "/cmake")
+import translations  # noqa: E402  the project's reader of resources/po
 ZARNOK_TYPE = "application/zarnolaunch"
 # The two lines of the README, to copy.
 NGINX_LINE = "types { application/zarnolaunch zarnok; }"
 APACHE_LINE = "AddType application/zarnolaunch .zarnok"
 
-# id on the page, href, what the desktop must hand the launcher (one
+# The page, the id of the link clicked there (index.html has an anchor to
+# href for each of its rows), what the desktop must hand the launcher (one
 # argument), what the game must be given.  The crafted link puts a quote and
 # blanks after a "/" so that browsers hand it over rather than refuse it; its
 # port is not 1, which Firefox refuses as a banned port.  Both browsers
 # percent-encode the quote and the blanks, and the desktop hands the link
 # over as one argument, so the option in it stays part of the link.
 LINKS = [
-    ("server", "zarnolaunch://alpha.beta.gamma:7777", "zarnolaunch://alpha.beta.gamma:7777",
+    ("index.html", "server", "zarnolaunch://alpha.beta.gamma:7777", "zarnolaunch://alpha.beta.gamma:7777",
      ["alpha.beta.gamma:7777"]),
-    ("file", "server.zarnok", "{downloads}/server.zarnok", ["delta.epsilon.zeta:1234"]),
-    ("crafted", 'zarnolaunch://a.b.c:7777/" -logfile "{smuggled}',
+    ("index.html", "file", "server.zarnok", "{downloads}/server.zarnok", ["delta.epsilon.zeta:1234"]),
+    ("index.html", "crafted", 'zarnolaunch://a.b.c:7777/" -logfile "{smuggled}',
      "zarnolaunch://a.b.c:7777/%22%20-logfile%20%22{smuggled}", ["a.b.c:7777"]),
+    # The join page's button and the link file it makes, for the address
+    # trimmed, from its fragment and from ?server=.
+    ("join.html#zarnok://delta.epsilon.zeta:1234/welcome", "join-link", None,
+     "zarnolaunch://delta.epsilon.zeta:1234", ["delta.epsilon.zeta:1234"]),
+    ("join.html?server=+eta.theta.iota:4321+now", "link-file", None, "{downloads}/eta.theta.iota_4321.zarnok",
+     ["eta.theta.iota:4321"]),
+]
+# A player's browser on the join page: its user agent and languages, the
+# system whose instructions come first, the translation it shows ("" for
+# English).
+VISITORS = [
+    ("Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 Chrome/130.0", "de-AT,de", "windows", "de"),
+    ("Mozilla/5.0 (X11; Ubuntu; Linux x86_64; rv:128.0) Firefox/128.0", "pt-PT,en", "debian", "pt_BR"),
+    ("Mozilla/5.0 (X11; Fedora; Linux x86_64; rv:128.0) Firefox/128.0", "zh-TW,ja", "fedora", "ja"),
+    ("Mozilla/5.0 (X11; Arch Linux; Linux x86_64; rv:128.0) Firefox/128.0", "ru", "arch", "ru"),
+    ("Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 Chrome/130.0", "en-GB,fr", "portable", ""),
+    ("Mozilla/5.0 (Linux; Android 14; Pixel 8) Chrome/130.0 Mobile", "zh-CN", "unsupported", "zh_CN"),
 ]
 LINK_FILE = "[ZarnoLaunch]\nServer=delta.epsilon.zeta:1234\n"
 
@@ -130,9 +154,29 @@ def read_record(record):
     return args
 
 
-def follow(browser, link, desktop, seconds):
-    """Clicks the link; returns what the launcher and the game were given,
-    and the time the game's record took to come."""
+def load(browser, page):
+    """Opens the origin's page, which replaces the one shown (a page of its
+    own, not a move within it), and waits until its script has run."""
+    browser.run("window.replaced = true")
+    # Through a blank page: a page that differs only in its fragment from
+    # the one shown would be a move within that one.
+    browser.navigate("about:blank")
+    browser.navigate(browser.origin + "/" + page)
+
+    def loaded():
+        try:
+            return browser.run("return !window.replaced && location.origin == arguments[0] &&"
+                               " document.readyState == 'complete'", browser.origin)
+        except Exception:  # between two pages
+            return False
+    if not wait_for(loaded, 30):
+        raise RuntimeError(f"{page} did not load")
+
+
+def follow(browser, page, link, desktop, seconds):
+    """Clicks the link on the page; returns what the launcher and the game
+    were given, and the time the game's record took to come."""
+    load(browser, page)
     desktop.clear()
     t = time.monotonic()
     browser.click(link)
@@ -207,6 +251,7 @@ def start_servers(top, page):
         root = f"{top}/sites/{server}-{len(origins)}"
         os.makedirs(root)
         write(root + "/index.html", page)
+        shutil.copy(JOIN_PAGE, root + "/join.html")
         write(root + "/server.zarnok", LINK_FILE)
         origins[(server, place)] = f"http://127.0.0.1:{port}"
         # The line in Apache's server config applies to every site of that
@@ -262,7 +307,18 @@ class Chromium:
         service = Service("/usr/bin/chromedriver", log_path=top + "/logs/chromedriver.log")
         self.driver = webdriver.Chrome(service=service, options=options)
         self.driver.set_page_load_timeout(30)
+        self.origin = origin
         self.driver.get(origin + "/index.html")
+
+    def navigate(self, url):
+        self.driver.get(url)
+
+    def run(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def emulate(self, agent, languages):
+        self.driver.execute_cdp_cmd("Network.setUserAgentOverride",
+                                    {"userAgent": agent, "acceptLanguage": languages})
 
     def click(self, link):
         from selenium.webdriver.common.by import By
@@ -308,8 +364,10 @@ class Firefox:
             "INSERT INTO moz_perms (origin, type, permission, expireType, expireTime, modificationTime)"
             f" VALUES ('{origin}', 'open-protocol-handler^zarnolaunch', 1, 0, 0, {int(time.time() * 1000)});")
         db.close()
+        # System access lets the test set preferences, as about:config does.
         self.process = start(["firefox-esr", "--headless", "--no-remote", "--marionette",
-                              "--profile", profile, "about:blank"], open(top + "/logs/firefox.log", "w"))
+                              "-remote-allow-system-access", "--profile", profile, "about:blank"],
+                             open(top + "/logs/firefox.log", "w"))
         end = time.monotonic() + 60
         while True:
             try:
@@ -327,7 +385,20 @@ class Firefox:
         # handed-over link never loads.
         self.command("WebDriver:NewSession", {"capabilities": {"alwaysMatch": {
             "pageLoadStrategy": "none", "timeouts": {"implicit": 15000}}}})
-        self.command("WebDriver:Navigate", {"url": origin + "/index.html"})
+        self.origin = origin
+        self.navigate(origin + "/index.html")
+
+    def navigate(self, url):
+        self.command("WebDriver:Navigate", {"url": url})
+
+    def run(self, script, *args, context="content"):
+        self.command("Marionette:SetContext", {"value": context})
+        return self.command("WebDriver:ExecuteScript", {"script": script, "args": list(args)})["value"]
+
+    def emulate(self, agent, languages):
+        self.run("Services.prefs.setStringPref('general.useragent.override', arguments[0]);"
+                 "Services.prefs.setStringPref('intl.accept_languages', arguments[1]);", agent, languages,
+                 context="chrome")
 
     def _receive(self):
         length = b""
@@ -602,6 +673,42 @@ def sandboxed_browser(top, desktop):
           f"{name}: the choice counted for org.mozilla.firefox ({store.strip()})")
 
 
+def table_column(text):
+    """A column of tests/server_addresses.tsv, its escapes undone."""
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n"}.get(m.group(1), m.group(1)), text)
+
+
+def join_page_checks(browser, name):
+    """The join page's own address check against the launcher's table, its
+    refusal, and the instructions and language each visitor gets."""
+    with open(SOURCE + "/tests/server_addresses.tsv", encoding="utf-8") as f:
+        rows = [[table_column(c) for c in line.split("\t", 1)] for line in f.read().split("\n")
+                if line and not line.startswith("#")]
+    load(browser, "join.html?server=play.example.net:70000")
+    got = browser.run("return arguments[0].map((raw) => cleanServer(raw) ?? '<none>')", [raw for raw, _ in rows])
+    wrong = [(raw, want, have) for (raw, want), have in zip(rows, got) if want != have]
+    check(len(got) == len(rows) and not wrong, f"{name}: the page checks {len(rows)} addresses as the launcher"
+          f" ({wrong})")
+    shown = browser.run("return [document.getElementById('refusal').hidden, location.href,"
+                        " document.querySelector('#refusal .wording').textContent,"
+                        " document.getElementById('join').hidden,"
+                        " document.querySelectorAll('a[href^=\"zarnolaunch:\"], a[download]').length]")
+    check(shown[0] is False and shown[2] == "Invalid server link:\n\t" + shown[1] and shown[3:] == [True, 0],
+          f"{name}: a port above 65535 refused, and no link ({shown})")
+
+    texts = dict(translations.languages(glob.glob(SOURCE + "/resources/po/*.po")))
+    title = "Join a Zarnok server"
+    for agent, languages, first, code in VISITORS:
+        browser.emulate(agent, languages)
+        load(browser, "join.html#alpha.beta.gamma:7777")
+        shown = browser.run("const first = document.querySelector('#systems > section');"
+                            "return [first.id, first.contains(document.getElementById('yours')),"
+                            " document.documentElement.lang, document.querySelector('h1').textContent]")
+        want = [first, True, code.replace("_", "-") or "en", texts[code][(None, title)] if code else title]
+        check(shown == want, f"{name}, {agent.split(')')[0]}), {languages}: {first} first, in {code or 'English'}"
+              f" ({shown})")
+
+
 def main():
     top = tempfile.mkdtemp(prefix="zarno-browser-")
     # Apache's children run as www-data and must reach the sites.
@@ -620,7 +727,7 @@ def main():
     write(home + "/registry.reg", 'REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Zarnok\\shell\\open\\command]\n'
           '@="\\"%s\\" \\"%%1\\""\n' % GAME)
     anchors = "".join(f'<p><a id="{link}" href="{html.escape(href.format(smuggled=smuggled))}">{link}</a></p>\n'
-                      for link, href, _, _ in LINKS)
+                      for page, link, href, _, _ in LINKS if page == "index.html")
     page = f"<!doctype html>\n<html><head><title>Zarnok servers</title></head><body>\n{anchors}</body></html>\n"
 
     desktop = Desktop(top, home)
@@ -640,11 +747,15 @@ def main():
             os.makedirs(downloads)
             browser = browser_class(top, origins[browser_class.server], downloads)
             try:
-                for link, _, handed, expected in LINKS:
+                for page, link, _, handed, expected in LINKS:
                     handed = [handed.format(downloads=downloads, smuggled=smuggled)]
-                    got_handed, got, took = follow(browser, link, desktop, 20)
+                    got_handed, got, took = follow(browser, page, link, desktop, 20)
                     check(got_handed == handed, f"{name}, {link} link: launcher given {got_handed}")
                     check(got == expected, f"{name}, {link} link: game given {got} ({took:.2f} s)")
+                    if page.startswith("join.html"):
+                        shown = browser.run("return document.getElementById('address').textContent")
+                        check(shown == expected[0], f"{name}, {page}: the page shows {shown}")
+                join_page_checks(browser, name)
 
                 # Without the registration the same click starts nothing.  A
                 # desktop entry left behind would still be found: GIO falls
@@ -652,7 +763,7 @@ def main():
                 check(desktop.uninstall(), f"{name}: -uninstall")
                 # Nothing to wait for but time: ten times the slowest
                 # hand-over above.
-                got_handed, got, _ = follow(browser, "server", desktop, 3)
+                got_handed, got, _ = follow(browser, "index.html", "server", desktop, 3)
                 check(got_handed is None and got is None,
                       f"{name}, server link after -uninstall: nothing started")
             finally:

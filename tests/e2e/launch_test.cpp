@@ -87,6 +87,8 @@ TEST_F(Launch, ServerLinks) {
       {"", "ZARNOLAUNCH:a.b.c:2", "", 0, "a.b.c:2", false, ""},
       {"-launch", "zarnolaunch://a.b.c:3", "", 0, "", false, ""},
       {"", "zarnolaunch://a.b", "", 1, "", false, "Invalid server link:\n\tzarnolaunch://a.b\n"},
+      {"", "zarnolaunch://a.b.c:65536", "", 1, "", false,
+       "Invalid server link:\n\tzarnolaunch://a.b.c:65536\n"},
       {"", "zarnolaunch://" + std::string(5000, 'a') + ".b.c", "", 1, "", false, "Invalid server link:"},
       {"", "zarnolaunch://a.b.c:1", "-logfile x.log", 1, "", false,
        "A server link must be the last argument:\n\tzarnolaunch://a.b.c:1\n"},

@@ -1,5 +1,5 @@
 // cleanServer on any bytes: the result lies inside the input and is an
-// address of the accepted form, or there is none.
+// address of the accepted form, its port 65535 at most, or there is none.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -31,9 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       else if (!alnum(result[i])) abort();
     }
     if (dots < 2) abort();
+    // A port names one of 65536.
+    long port = 0;
     if (i < length) {
       for (++i; i < length; ++i)
-        if (result[i] < '0' || result[i] > '9') abort();
+        if (result[i] < '0' || result[i] > '9' || (port = port * 10 + result[i] - '0') > 65535) abort();
     }
     // What is left is a piece of the raw value.
     if (raw.find(result) == std::string::npos) abort();
