@@ -169,16 +169,20 @@ add_dependencies(deb staged)
 
 # --- the portable download: zarnolaunch-<version>-linux-x86_64.tar.gz ----------
 #
-# One folder, zarnolaunch-<version>/, with the launcher, the README, the
-# licence and the notices, for systems whose /usr is not the player's (a
-# Steam Deck, Bazzite): unpacked where it will stay, it registers itself
-# with "-install".  Target "tarball".
+# One folder, zarnolaunch-<version>/, with the launcher, a player's README,
+# the licence and the notices, for systems whose /usr is not the player's (a
+# Steam Deck, Bazzite): "-install" registers it where it was unpacked, or,
+# from a temporary or download folder, a copy of it in ~/.local/bin.
+# Target "tarball".
+# Its README is the player's (packaging/portable-README.md.in), not the
+# project's.
+configure_file(packaging/portable-README.md.in ${ZARNO_STAGE}/portable/README.md @ONLY)
 set(ZARNO_TARBALL_NAME zarnolaunch-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}.tar.gz)
 set(ZARNO_TARBALL ${CMAKE_BINARY_DIR}/${ZARNO_TARBALL_NAME})
 add_custom_command(OUTPUT ${ZARNO_TARBALL}
   COMMAND ${ZARNO_LINUX_PACKAGE} tarball ${ZARNO_STAGE} ${PROJECT_VERSION} ${ZARNO_SOURCE_DATE_EPOCH}
           ${ZARNO_TARBALL}
-  DEPENDS ${ZARNO_STAGED}
+  DEPENDS ${ZARNO_STAGED} ${ZARNO_STAGE}/portable/README.md
   COMMENT "Making ${ZARNO_TARBALL_NAME}"
   VERBATIM)
 add_custom_target(tarball ${ZARNO_PACKAGES_ALL} DEPENDS ${ZARNO_TARBALL})

@@ -78,7 +78,7 @@ tarball)
   # One top folder, owned by root with numeric ids, the names sorted.
   top=$work/zarnolaunch-$version
   mkdir "$top"
-  cp "$stage/root/usr/bin/zarnolaunch" "$stage/root/usr/share/doc/zarnolaunch/README.md" \
+  cp "$stage/root/usr/bin/zarnolaunch" "$stage/portable/README.md" \
     "$stage"/root/usr/share/licenses/zarnolaunch/* "$top/"
   normalize "$top" "$epoch"
   tar -C "$work" --sort=name --owner=0 --group=0 --numeric-owner --format=ustar \

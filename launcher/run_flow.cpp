@@ -22,16 +22,20 @@ static bool isServerLink(const char *arg) {
   return platCompareNoCase(head, scheme) == 0;
 }
 
-void usage(void) {
-  fatal(N_("usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
-        "file.zarnok should be an INI file of this form:\n"
-        "\t[ZarnoLaunch]\n"
-        "\tServer=play.zarnok.net:7777\n"
-        "\n"
-        "-quiet: display no status (by default, ZarnoLaunch displays status using "
-        "Windows message boxes)\n"
-        "-install: register ZarnoLaunch to handle the .zarnok extension\n"),
-        N_("ZarnoLaunch Usage"), STYLE_INFO);
+// The usage text names the boxes by the system's name for them: Windows
+// message boxes, which scripts and support forums have long quoted, and
+// the Linux desktop's dialogs.
+void usage(void) { fatal(platUsage(), N_("ZarnoLaunch Usage"), STYLE_INFO); }
+
+// "-install", and how it ends: the title differs from the launcher's name,
+// and the status is 1 as for every end but a launch: installers and scripts
+// that run "-install" have always seen both, and may test for them.  So has
+// the first line: what the player should know about the launcher's place
+// only follows it.
+[[noreturn]] static void installAndEnd(void) {
+  bool copied = install();
+  fatalAdvising(N_("ZarnoLaunch installed successfully!"), platInstallAdvice(modulePath(), copied),
+                "ZarnokLaunch", STYLE_INFO);
 }
 
 int launcherMain(int argc, char **argv) {
@@ -50,13 +54,7 @@ int launcherMain(int argc, char **argv) {
       ++i;
       openLog(i < argc ? argv[i] : nullptr);
     } else if (isOption(arg, "-install")) {
-      install();
-      // The title differs from the launcher's name, and the status is 1 as
-      // for every end but a launch: installers and scripts that run
-      // "-install" have always seen both, and may test for them.  So has the
-      // first line: advice about where the launcher is only follows it.
-      fatalAdvising(N_("ZarnoLaunch installed successfully!"), platInstallAdvice(modulePath()),
-                    "ZarnokLaunch", STYLE_INFO);
+      installAndEnd();
     } else if (isOption(arg, "-uninstall")) {
       uninstall();
       alert(N_("ZarnoLaunch uninstalled successfully!"), "ZarnoLaunch", STYLE_INFO);
@@ -73,7 +71,14 @@ int launcherMain(int argc, char **argv) {
       linkFile = arg;  // the last existing path wins
     }
   }
-  if (!linkFile && !serverLink) usage();
+  if (!linkFile && !serverLink) {
+    // Started from a file manager, the launcher may offer to register
+    // itself; a player who declines has seen enough.
+    int offer = statusFlags & SHOW_ALERTS ? platOfferInstall(modulePath()) : PLAT_OFFER_NOT_MADE;
+    if (offer == PLAT_OFFER_TAKEN) installAndEnd();
+    if (offer == PLAT_OFFER_DECLINED) return 1;
+    usage();
+  }
 
   // The game is looked up before the link file is read: without the game no
   // link file can be of use, good or bad.

@@ -132,21 +132,55 @@ unsigned long platIniRead(const char *section, const char *key, const char *def,
 // Fills buf with the full path of the running executable.  False on failure.
 bool platModulePath(char *buf, unsigned long size);
 
+// Where the launcher that "-install" registers lies, for the running one,
+// self: PLAT_COPY_NONE, self itself; PLAT_COPY_TO, a copy of self at buf,
+// which "-install" makes (platCopyLauncher) and registers, and "-uninstall"
+// unregisters and removes; PLAT_COPY_IS, self itself, being that copy, which
+// "-uninstall" removes.  On Linux the copy is ~/.local/bin/zarnolaunch,
+// standing for a launcher in a folder that is plainly temporary (under /tmp,
+// /var/tmp or $TMPDIR, or in the download folder that the player's
+// user-dirs.dirs names): a reboot or a tidy-up takes that one away, and with
+// it every link the registration sends to it.  Windows: PLAT_COPY_NONE, as
+// the setup chooses the launcher's folder there.
+#define PLAT_COPY_NONE 0
+#define PLAT_COPY_TO 1
+#define PLAT_COPY_IS 2
+int platLauncherCopy(const char *self, char *buf, unsigned long size);
+// Copies the launcher self to path, executable, making its folder when
+// missing; what was at path is replaced in one step.  PLAT_OK or an error.
+long platCopyLauncher(const char *self, const char *path);
+// Removes a file: PLAT_OK, PLAT_ERROR_FILE_NOT_FOUND when there is none, or
+// another error.
+long platRemoveFile(const char *path);
+
 // After a successful "-install" of the launcher at self: what the player
-// should do about where it is, as an English sentence marked N_ (shown in
-// the player's language by platText), or null when nothing.  On Linux a
-// launcher in a folder that is plainly temporary (under /tmp, /var/tmp or
-// $TMPDIR, or in the download folder that the player's user-dirs.dirs
-// names) is registered all the same, and the player is told to move it
-// somewhere it will stay and run "-install" again: the registration names
-// this path, which a reboot or a tidy-up takes away.  Windows: null, as the
-// setup chooses the launcher's folder there.
-const char *platInstallAdvice(const char *self);
+// should know about it, as an English sentence marked N_ (shown in the
+// player's language by platText), or null when nothing.  copied: self is
+// the copy just made of a launcher in a temporary folder (platLauncherCopy),
+// which the sentence then says.  On Linux, also a launcher that the system's
+// own desktop entry names (a distribution's package): "-install" found the
+// game, and wrote no registration of the user's (platDesktopInstall).
+const char *platInstallAdvice(const char *self, bool copied);
+
+// Started with nothing to open: whether to register the launcher at self as
+// if "-install" were given.  On Linux, started from a file manager (no
+// terminal to read a usage text on) while the launcher is not the user's
+// handler of server links, the player is asked in a dialog: PLAT_OFFER_TAKEN
+// or PLAT_OFFER_DECLINED.  PLAT_OFFER_NOT_MADE when nothing was asked (the
+// usage text is for such a run), and always on Windows.
+#define PLAT_OFFER_NOT_MADE 0
+#define PLAT_OFFER_TAKEN 1
+#define PLAT_OFFER_DECLINED 2
+int platOfferInstall(const char *self);
+// The usage text, marked N_: how the launcher reports, in its system's words.
+const char *platUsage(void);
 
 // The desktop's side of "-install" and "-uninstall", run after the registry's.
 // On Windows it tells the shell that file associations changed; on a Linux
 // desktop it writes or removes the freedesktop MIME type, desktop entry and
-// default handler.  self is the launcher's full path.  Lines worth a place in
+// default handler, the user's own (for every user, a system's package has
+// them: a launcher that its desktop entry names writes none for the user,
+// and removes the one an older version wrote).  self is the launcher's full path.  Lines worth a place in
 // the log go to note; each file or key that could not be written or removed
 // goes to failed, with its error code, and the work goes on past it.
 typedef void (*PlatNote)(const char *line);

@@ -171,7 +171,22 @@ static void registerClasses(void) {
   if (self[0]) registerApplication(self, openCommand);
 }
 
-void install(void) {
+bool install(void) {
+  // A launcher where it will not stay registers a copy of itself where it
+  // will: from then on it is that copy, whose path the registration names.
+  // A copy that cannot be made is a failed write, reported at the end; the
+  // launcher is registered where it is all the same.
+  char copy[sizeof modulePathCache];
+  bool copied = false;
+  if (platLauncherCopy(modulePath(), copy, sizeof copy) == PLAT_COPY_TO) {
+    long error = platCopyLauncher(modulePath(), copy);
+    noteFailure(error, copy);
+    if (error == PLAT_OK) {
+      memcpy(modulePathCache, copy, sizeof copy);
+      copied = true;
+    }
+  }
+
   // A registration for every user where this user may write one (an
   // administrator), else for this user only: any refusal sends the whole
   // registration to the user's classes, from the first entry on, so that it
@@ -197,8 +212,10 @@ void install(void) {
   }
 
   if (self[0]) platDesktopInstall(self, logLine, noteFailure);
+  if (copied) logPrintf("Registered the launcher's copy \"%s\": it was in a temporary folder.", self);
 
   // Translators: the registry key or file that could not be written, and
   // the Windows error code.
   reportFirstFailure(N_("ZarnoLaunch could not register itself: writing \"%s\" failed (error %ld)."));
+  return copied;
 }

@@ -67,8 +67,12 @@ extern char modulePathCache[260];
 // The launcher's own executable; empty when the system could not tell.
 const char *modulePath(void);
 
-void install(void);
-// Removes what install wrote, where it is this launcher's.
+// Registers the launcher; true when what it registered is a copy it just
+// made of itself (platLauncherCopy), whose path modulePath() gives from then
+// on.
+bool install(void);
+// Removes what install wrote, where it is this launcher's, and the copy of
+// the launcher install made.
 void uninstall(void);
 
 #endif

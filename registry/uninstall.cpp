@@ -130,6 +130,11 @@ static void removeNavigator(const char *self) {
 
 void uninstall(void) {
   logPrintf("Running -uninstall logic.");
+  // A launcher in a temporary folder was registered as its copy: it takes
+  // away that copy's registration, then the copy, as the copy itself does.
+  char copy[sizeof modulePathCache];
+  int where = platLauncherCopy(modulePath(), copy, sizeof copy);
+  if (where == PLAT_COPY_TO) memcpy(modulePathCache, copy, sizeof copy);
   const char *self = modulePath();
   // The user's own classes first: until they are gone, Windows shows them
   // through HKEY_CLASSES_ROOT in place of the machine's.  Each place is
@@ -138,6 +143,7 @@ void uninstall(void) {
   removeClasses(&machineClasses, self);
   if (regKeyExists(HKCU, navigatorKey)) removeNavigator(self);
   platDesktopUninstall(self, logLine, noteRemoval);
+  if (where != PLAT_COPY_NONE) noteRemoval(platRemoveFile(self), self);
   // Translators: the registry key or file that could not be removed, and
   // the Windows error code.
   reportFirstFailure(N_("ZarnoLaunch could not unregister itself: removing \"%s\" failed (error %ld)."));

@@ -104,6 +104,19 @@ void platMessageBox(const char *text, const char *title, unsigned style) {
   showDialog(text, title, style);
 }
 
+const char *platUsage(void) {
+  return N_("usage: zarnolaunch [ -quiet | -install | -uninstall ] file.zarnok\n"
+            "file.zarnok should be an INI file of this form:\n"
+            "\t[ZarnoLaunch]\n"
+            "\tServer=play.zarnok.net:7777\n"
+            "\n"
+            "-quiet: display no status (by default, ZarnoLaunch shows its messages in dialog "
+            "windows and on standard error)\n"
+            "-install: register ZarnoLaunch with the desktop to open .zarnok files and "
+            "zarnolaunch: links\n"
+            "-uninstall: take that registration back\n");
+}
+
 bool platModulePath(char *buf, unsigned long size) {
   if (size == 0) return false;
   ssize_t n = readlink("/proc/self/exe", buf, size);

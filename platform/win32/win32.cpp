@@ -161,7 +161,28 @@ static void notifyShell(void) {
   FreeLibrary(shell);
 }
 
-const char *platInstallAdvice(const char *) { return nullptr; }
+// The setup chooses where the launcher stays, and the registration names it
+// there: no copy of its own, nor a question when it is started with nothing.
+int platLauncherCopy(const char *, char *, unsigned long) { return PLAT_COPY_NONE; }
+
+long platCopyLauncher(const char *, const char *) { return PLAT_ERROR_INVALID_PARAMETER; }
+
+long platRemoveFile(const char *path) { return DeleteFileA(path) ? PLAT_OK : (long)GetLastError(); }
+
+const char *platInstallAdvice(const char *, bool) { return nullptr; }
+
+int platOfferInstall(const char *) { return PLAT_OFFER_NOT_MADE; }
+
+const char *platUsage(void) {
+  return N_("usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
+            "file.zarnok should be an INI file of this form:\n"
+            "\t[ZarnoLaunch]\n"
+            "\tServer=play.zarnok.net:7777\n"
+            "\n"
+            "-quiet: display no status (by default, ZarnoLaunch displays status using "
+            "Windows message boxes)\n"
+            "-install: register ZarnoLaunch to handle the .zarnok extension\n");
+}
 
 void platDesktopInstall(const char *, PlatNote, PlatFailure) { notifyShell(); }
 

@@ -452,12 +452,12 @@ def write_recorder(path, record, program=None):
 
 class Desktop:
     """The launcher as the desktop knows it, in the private HOME.  The
-    registered program is a copy of the launcher; once registered, a
-    recorder takes its place, so that what the desktop hands over is seen
-    before the launcher sees it."""
+    registered program is a copy of the launcher, where the launcher puts
+    its own (~/.local/bin); once registered, a recorder takes its place, so
+    that what the desktop hands over is seen before the launcher sees it."""
 
     def __init__(self, top, home):
-        self.bin = top + "/bin"
+        self.bin = home + "/.local/bin"
         os.makedirs(self.bin)
         self.launcher = self.bin + "/zarnolaunch"
         self.copy = self.launcher + ".copy"
@@ -471,6 +471,8 @@ class Desktop:
     def run(self, *options):
         if os.path.exists(self.copy):
             os.replace(self.copy, self.launcher)
+        elif not os.path.exists(self.launcher):  # taken away by its -uninstall
+            shutil.copy(BUILT_LAUNCHER, self.launcher)
         return subprocess.run([self.launcher, "-quiet", "-logfile", self.log, *options],
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=60).returncode
 
@@ -495,7 +497,7 @@ class Desktop:
         write_recorder(self.launcher, self.launcher_record, self.copy)
 
     def uninstall(self):
-        return self.run("-uninstall") == 0 and not os.path.exists(self.entry)
+        return self.run("-uninstall") == 0 and not os.path.exists(self.entry) and not os.path.exists(self.launcher)
 
     def clear(self):
         for record in (self.launcher_record, self.game_record):
@@ -592,6 +594,7 @@ def hide_system_applications(applications):
 def add_application(applications, desktop_id, types, record, top):
     """A program of the desktop's that takes `types` and records what it is given."""
     program = f"{top}/bin/{desktop_id}"
+    os.makedirs(os.path.dirname(program), exist_ok=True)
     write_recorder(program, record)
     write(f"{applications}/{desktop_id}.desktop", "[Desktop Entry]\nType=Application\n"
           f"Name={desktop_id}\nExec={program} %u\nMimeType={';'.join(types)};\n")

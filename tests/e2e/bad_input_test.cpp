@@ -255,11 +255,11 @@ TEST_F(BadInput, ManyLaunchersAtOnce) {
   EXPECT_EQ(read(HKCR, ".zarnok", nullptr), "ZarnoLaunch");
   EXPECT_EQ(read(HKCR, "ZarnoLaunch", nullptr), "Zarnok Launcher");
   EXPECT_EQ(read(HKCR, "ZarnoLaunch\\shell\\open\\command", nullptr),
-            "\"" + support::launcherPath() + "\" \"%1\"");
+            "\"" + support::registeredLauncher() + "\" \"%1\"");
   EXPECT_EQ(read(HKCR, "MIME\\Database\\Content Type\\application/zarnolaunch", "Extension"), ".zarnok");
   const char *viewers = "Software\\Netscape\\Netscape Navigator\\Viewers";
   EXPECT_EQ(read(HKCU, viewers, "TYPE0"), "application/zarnolaunch");
-  EXPECT_EQ(read(HKCU, viewers, "application/zarnolaunch"), support::launcherPath());
+  EXPECT_EQ(read(HKCU, viewers, "application/zarnolaunch"), support::registeredLauncher());
   EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator", "x"), "y");
   EXPECT_EQ(read(HKCR, "Zarnok\\shell\\open\\command", nullptr), "\"" + game + "\" \"%1\"");
 }

@@ -48,11 +48,23 @@ class Desktop : public LauncherTest {
     ::remove(log.c_str());
     return support::run({launcher, "-quiet", "-logfile", log, option});
   }
-  // "-install" that logs nothing but the notes given: every tool ran.
-  void install(const std::string &launcher, const std::vector<std::string> &notes = {}) {
+  // What "-install" by a launcher registers: the build's own launcher, or
+  // the copy in ~/.local/bin that one in a temporary folder makes, as
+  // every other of these tests' launchers is.
+  static std::string registered(const std::string &launcher) {
+    return launcher == support::launcherPath() ? support::registeredLauncher()
+                                               : std::string(getenv("HOME")) + "/.local/bin/zarnolaunch";
+  }
+  // "-install" that logs nothing but the notes given: every tool ran.  self
+  // is what it registers, when not registered(launcher).
+  void install(const std::string &launcher, const std::vector<std::string> &notes = {},
+               std::string self = "") {
+    if (self.empty()) self = registered(launcher);
     EXPECT_EQ(registration("-install", launcher).status, 1);
     std::vector<std::string> expected{"Running -install logic."};
     expected.insert(expected.end(), notes.begin(), notes.end());
+    if (self != launcher)
+      expected.push_back("Registered the launcher's copy \"" + self + "\": it was in a temporary folder.");
     expected.insert(expected.end(), {"Alert title: [ZarnokLaunch]", success});
     EXPECT_EQ(logLines(), expected);
   }
@@ -84,32 +96,32 @@ TEST_F(Desktop, OpensServerFilesAndLinks) {
   const std::vector<std::string> xdgOpen{"xdg-open"}, gioOpen{"gio", "open"};
   std::string file = links + "/alpha.zarnok";
   ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=alpha.beta.gamma:7777\n"));
-  std::string quoted = launcherIn("say \"hi\" $HOME `id` \\ 'x'");
-  std::string home = getenv("HOME"), build = support::programDir();
-  // A build under /tmp (a clone made there) is itself in a temporary folder.
-  std::string real = fs::canonical(build).string() + "/";
-  const char *tmpdir = getenv("TMPDIR");
-  bool buildTemporary = real.rfind("/tmp/", 0) == 0 || real.rfind("/var/tmp/", 0) == 0 ||
-                        (tmpdir && *tmpdir && real.rfind(fs::canonical(tmpdir).string() + "/", 0) == 0);
+  std::string build = support::programDir();
+  // A launcher in a temporary folder registers its copy in ~/.local/bin, in
+  // homes whose paths need a link or quoting in Exec.
+  std::string blank = support::makeTempDir() + "/Zarno Home";
+  std::string quoted = support::makeTempDir() + "/say \"hi\" $HOME `id` \\ 'x'";
   struct Case {
     std::string launcher, dataHome;
     bool throughLink;
     std::vector<std::vector<std::string>> openers;
     std::vector<std::string> notes;
     // The player's user-dirs.dirs and HOME; whether the launcher is in a
-    // temporary folder, which its message then says after the first line.
+    // temporary or download folder, and so registers its copy.
     std::string userDirs, home;
-    bool temporary;
+    bool copies;
   } cases[] = {
       {support::launcherPath(), data, false, {xdgOpen, gioOpen}, {}, "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n",
-       home, buildTemporary},
-      {launcherIn("Zarno Launch"), data, true, {xdgOpen, gioOpen}, {}, "", home, true},
-      // Neither the launcher's path nor the link's would pass unquoted: gio
+       getenv("HOME"), support::registeredLauncher() != support::launcherPath()},
+      {launcherIn("Zarno Launch"), data, true, {xdgOpen, gioOpen}, {}, "", blank, true},
+      // Neither the copy's path nor the link's would pass unquoted: gio
       // runs the quoted path, xdg-open 1.1.3 cannot, and the log says so.
-      {quoted, support::makeTempDir() + "/data home", false, {gioOpen},
+      {launcherIn("Zarno Launch"), support::makeTempDir() + "/data home", false, {gioOpen},
        {"The desktop entry has to quote the launcher's path \"" + quoted +
-        "\" in Exec; xdg-open of xdg-utils 1.1.3 cannot run it, gio can."}, "", home, true},
-      // Run from the download folder, wherever that is.
+        "/.local/bin/zarnolaunch\" in Exec; xdg-open of xdg-utils 1.1.3 cannot run it, gio can."},
+       "", quoted, true},
+      // Run from the download folder, wherever that is; its copy goes into
+      // the build tree, and is taken away below.
       {support::launcherPath(), data, false, {}, {},
        "# the user's own\nXDG_DOWNLOAD_DIR=\"$HOME/" + build.substr(build.rfind('/') + 1) + "\"\n",
        build.substr(0, build.rfind('/')), true},
@@ -120,20 +132,27 @@ TEST_F(Desktop, OpensServerFilesAndLinks) {
     fs::create_directories(config);
     ASSERT_TRUE(support::writeFile(config + "/user-dirs.dirs", c.userDirs));
     support::RunResult shown = support::run({"/usr/bin/env", "-u", "DISPLAY", c.launcher, "-install"});
+    std::string copy = c.home + "/.local/bin/zarnolaunch";
+    std::string self = c.copies ? copy : c.launcher;
+    EXPECT_EQ(support::fileExists(copy), c.copies) << c.launcher;
     EXPECT_EQ(shown.status, 1);
     EXPECT_EQ(shown.errorOutput, std::string("ZarnokLaunch\nZarnoLaunch installed successfully!\n") +
-                                     (c.temporary ? "\nZarnoLaunch is in a temporary folder: move it somewhere "
-                                                    "it will stay, then run it again with -install.\n"
-                                                  : ""))
+                                     (c.copies ? "\nZarnoLaunch was in a temporary or download folder, so it "
+                                               "has copied itself to ~/.local/bin/zarnolaunch and registered "
+                                               "that copy: the download may be deleted.\n"
+                                             : ""))
         << c.launcher;
     std::string entryHere = c.dataHome + "/applications/zarnolaunch.desktop";
-    install(c.launcher, c.notes);
+    if (c.copies) {
+      EXPECT_EQ(support::readFile(copy), support::readFile(c.launcher));
+    }
+    install(c.launcher, c.notes, self);
     std::string text = support::readFile(entryHere);
-    EXPECT_EQ(desktopEntryValue(text, "TryExec"), c.launcher);
+    EXPECT_EQ(desktopEntryValue(text, "TryExec"), self);
     std::string program = desktopExecProgram(desktopEntryValue(text, "Exec"));
-    EXPECT_EQ(program, c.throughLink ? c.dataHome + "/zarnolaunch/zarnolaunch" : c.launcher);
+    EXPECT_EQ(program, c.throughLink ? c.dataHome + "/zarnolaunch/zarnolaunch" : self);
     if (c.throughLink) {
-      EXPECT_EQ(fs::read_symlink(program), c.launcher);
+      EXPECT_EQ(fs::read_symlink(program), self);
     }
     support::RunResult r = tool({"desktop-file-validate", entryHere});
     EXPECT_EQ(r.status, 0);
@@ -153,6 +172,13 @@ TEST_F(Desktop, OpensServerFilesAndLinks) {
         EXPECT_EQ(gameArguments(), std::vector<std::string>{target.second})
             << c.launcher << ": " << opener[0] << " " << target.first;
       }
+    }
+    // The copy's "-uninstall" takes it away with the registration.
+    if (c.copies) {
+      EXPECT_EQ(registration("-uninstall", copy).status, 0) << logText();
+      EXPECT_FALSE(support::fileExists(copy) || support::fileExists(entryHere)) << copy;
+      std::error_code ignored;
+      for (const char *folder : {"/.local/bin", "/.local"}) fs::remove(c.home + folder, ignored);
     }
   }
 }
@@ -202,8 +228,11 @@ TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
                              "[Added Associations]\napplication/zarnolaunch=viewer.desktop;\n";
   ASSERT_TRUE(fs::create_directories(config));
   ASSERT_TRUE(support::writeFile(mimeapps, others));
-  std::string launcher = launcherIn("Zarno Launch");  // with the link
+  // A copy with a blank in its path, reached through the link.
+  setEnv("HOME", support::makeTempDir() + "/Zarno Home");
+  std::string launcher = launcherIn("Zarno Launch");
   install(launcher);
+  ASSERT_TRUE(fs::is_symlink(link));
   // What a file manager's "Open With" would add.
   std::string text = support::readFile(mimeapps), added = "application/zarnolaunch=viewer.desktop;";
   text.replace(text.find(added), added.size(), added + "zarnolaunch.desktop;");
@@ -214,6 +243,7 @@ TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
   EXPECT_EQ(support::readFile(mimeapps), others);
   std::vector<std::string> ours = icons;
   ours.insert(ours.end(), {entry, package, link});
+  ours.push_back(registered(launcher));
   for (const std::string &path : ours) EXPECT_FALSE(support::fileExists(path) || fs::is_symlink(path)) << path;
   std::string file = links + "/gamma.zarnok";
   ASSERT_TRUE(support::writeFile(file, "[ZarnoLaunch]\nServer=a.b.c\n"));
@@ -226,8 +256,11 @@ TEST_F(Desktop, UninstallLeavesNothingOfOursAndEverythingElse) {
 }
 
 TEST_F(Desktop, AnotherCopysRegistrationIsLeftWhileItExists) {
-  std::string other = launcherIn("Zarno Launch");
-  install(other);
+  if (support::registeredLauncher() != support::launcherPath())
+    GTEST_SKIP() << "the build is in a temporary folder: its launcher stands for the copy in ~/.local/bin";
+  setEnv("HOME", support::makeTempDir() + "/Zarno Home");
+  install(launcherIn("Zarno Launch"));
+  std::string other = std::string(getenv("HOME")) + "/.local/bin/zarnolaunch";  // its copy
   std::string before = support::readFile(mimeapps);
   EXPECT_EQ(registration("-uninstall").status, 0);
   EXPECT_NE(logText().find("Another copy of ZarnoLaunch is registered with the desktop; leaving it: \"" +

@@ -130,6 +130,14 @@ class Dialog : public LauncherTest {
     }
     return result;
   }
+  // A desktop entry that makes the launcher the handler of server links: the
+  // user's own, or the system's.
+  void registerLauncher(const std::string &dataFolder) {
+    std::filesystem::create_directories(dataFolder + "/applications");
+    ASSERT_TRUE(support::writeFile(dataFolder + "/applications/zarnolaunch.desktop",
+                                   "[Desktop Entry]\nTryExec=" + support::registeredLauncher() +
+                                       "\nExec=" + support::registeredLauncher() + " %u\n"));
+  }
   // A null value unsets the variable.
   static void setDisplays(const char *display, const char *wayland, const char *desktop = nullptr) {
     for (auto [name, value] : {std::pair{"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland},
@@ -251,6 +259,7 @@ TEST_F(Dialog, TheLaunchersBoxesGoToStandardErrorAndTheDialog) {
     const char *kind;  // zenity's dialog, or none
   } rows[] = {{{}, "--info"}, {{serverFile("a.b.c")}, "--error"}, {{"-quiet"}, nullptr}};
   setDisplays(":9", nullptr);
+  registerLauncher(getenv("XDG_DATA_HOME"));  // so that no run offers to register it
   for (Row &row : rows) {
     newBin();
     install("zenity");
@@ -291,6 +300,52 @@ std::string findProgram(const std::string &path, const char *name) {
   return "";
 }
 
+// Started with nothing to open and no terminal, as from a file manager: a
+// launcher that is not the user's handler asks whether to register itself.
+TEST_F(Dialog, StartedWithNothingToOpenItOffersToRegisterItself) {
+  const Args question{"--question", "--no-markup", "--title=ZarnoLaunch",
+                      "--text=ZarnoLaunch opens the links to Zarnok servers that web pages and server link "
+                      "files (.zarnok) hold, and starts Zarnok on that server.\n\nSet it up now to open them "
+                      "for you?",
+                      "--ok-label=Set up", "--cancel-label=Cancel"};
+  const Args usage{"--info", "--no-markup", "--title=ZarnoLaunch Usage", "--text=" + support::usageText()};
+  enum { NOWHERE, USER, SYSTEM };
+  struct Row {
+    int registered;
+    const char *answer, *quiet;  // the stand-in zenity's status; "-quiet" or ""
+    std::vector<Args> dialogs;
+    bool installed;
+  } rows[] = {
+      {NOWHERE, "0", "", {question, {"--info", "--no-markup", "--title=ZarnokLaunch",
+                                     "--text=ZarnoLaunch installed successfully!"}}, true},
+      {NOWHERE, "1", "", {question}, false},
+      {NOWHERE, "0", "-quiet", {}, false},
+      {USER, "0", "", {usage}, false},
+      {SYSTEM, "0", "", {usage}, false},
+  };
+  setDisplays(":9", nullptr);
+  installGame();
+  for (const Row &row : rows) {
+    std::string home[] = {"", support::makeTempDir(), support::makeTempDir()};
+    setEnv("XDG_DATA_HOME", home[USER]);
+    setEnv("XDG_DATA_DIRS", home[SYSTEM]);
+    if (row.registered != NOWHERE) registerLauncher(home[row.registered]);
+    newBin();
+    install("zenity", row.answer);
+    Args args;
+    if (*row.quiet) args.push_back(row.quiet);
+    EXPECT_EQ(support::runLauncher(args).status, 1);
+    std::vector<Args> seen, wanted = row.dialogs;
+    for (const Call &call : calls()) seen.push_back(call.args);
+    // The success box shows the icon that the registration wrote.
+    if (row.installed) wanted[1].insert(wanted[1].begin() + 2, "--window-icon=" + home[USER] +
+                                                                  "/icons/hicolor/48x48/apps/zarnolaunch.png");
+    EXPECT_EQ(seen, wanted) << "registered " << row.registered << ", answer " << row.answer;
+    EXPECT_EQ(support::fileExists(home[USER] + "/applications/zarnolaunch.desktop"),
+              row.installed || row.registered == USER);
+  }
+}
+
 TEST_F(Dialog, ARealXmessageWindowUnderXvfb) {
   std::string xvfbPath = findProgram(path, "Xvfb"), xdotool = findProgram(path, "xdotool"),
               xmessage = findProgram(path, "xmessage"), xwininfo = findProgram(path, "xwininfo");
@@ -316,8 +371,10 @@ TEST_F(Dialog, ARealXmessageWindowUnderXvfb) {
   ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start:\n" << support::readFile(xvfbLog);
   number.resize(number.find('\n'));
 
-  // Only the real xmessage is on PATH; the usage box comes up in it.
+  // Only the real xmessage is on PATH; the usage box of a launcher that is
+  // registered comes up in it.
   newBin();
+  registerLauncher(getenv("XDG_DATA_HOME"));
   ASSERT_EQ(symlink(xmessage.c_str(), support::joinPath(bin, "xmessage").c_str()), 0);
   setDisplays((":" + number).c_str(), nullptr);
   std::string errors = support::joinPath(dir, "stderr");
@@ -350,7 +407,7 @@ TEST_F(Dialog, ARealXmessageWindowUnderXvfb) {
   int status = waitUntil(launcher, deadline);
   if (status >= 0) launcher = -1;  // else TearDown ends it
   EXPECT_EQ(status, 1) << line;
-  EXPECT_EQ(support::readFile(errors).rfind("ZarnoLaunch Usage\nusage: ZarnoLaunch ", 0), 0u);
+  EXPECT_EQ(support::readFile(errors).rfind("ZarnoLaunch Usage\n" + support::usageText(), 0), 0u);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ std::vector<std::vector<std::string>> registrationRows(const std::string &game,
 
 // root is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
 void expectClassRows(unsigned long root, const std::string &game,
-                     const std::string &launcher = support::launcherPath()) {
+                     const std::string &launcher = support::registeredLauncher()) {
   for (const std::vector<std::string> &row : registrationRows(game, launcher)) {
     std::string key = row[0][0] == '/' ? row[0].substr(1) : "Software\\Classes\\" + row[0];
     const char *name = row[1].empty() ? nullptr : row[1].c_str();
@@ -220,7 +220,7 @@ TEST_F(Install, NavigatorViewerList) {
     expectSuccess();
     for (const auto &v : c.after) EXPECT_EQ(read(HKCU, viewers, v.first.c_str()), v.second) << v.first;
   }
-  std::string self = support::launcherPath();
+  std::string self = support::registeredLauncher();
   EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator\\Suffixes", type), "zarnok");
   EXPECT_EQ(read(HKCU, viewers, type), self);
   EXPECT_EQ(read(HKCU, "Software\\Netscape\\Netscape Navigator\\User Trusted External Applications",
@@ -328,7 +328,7 @@ TEST_F(Uninstall, LeavesTheRegistryAsItWasAndCanBeRepeated) {
 }
 
 TEST_F(Uninstall, TakesBackNavigatorsEntriesButNotTheViewerList) {
-  std::string self = support::launcherPath();
+  std::string self = support::registeredLauncher();
   ASSERT_EQ(regWriteString(HKCU, viewers, "TYPE0", "text/plain"), 0);
   install();
   ASSERT_EQ(read(HKCU, viewers, "TYPE1"), "application/zarnolaunch");
@@ -347,7 +347,7 @@ TEST_F(Uninstall, TakesBackNavigatorsEntriesButNotTheViewerList) {
 TEST_F(Uninstall, OnlyItsOwnRegistrationGoes) {
   // Another copy of the launcher, which exists, or one that is gone; and
   // commands without quotes, read as Windows reads them.
-  std::string self = support::launcherPath();
+  std::string self = support::registeredLauncher();
   std::string otherCopy = "\"" + game + "\" \"%1\"";
   std::string goneCopy = "\"" + support::joinPath(dir, "gone.exe") + "\" \"%1\"";
   std::string tools = support::joinPath(dir, "Other Tools");

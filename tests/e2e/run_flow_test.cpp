@@ -5,15 +5,7 @@
 
 namespace {
 
-const char usageText[] =
-    "usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
-    "file.zarnok should be an INI file of this form:\n"
-    "\t[ZarnoLaunch]\n"
-    "\tServer=play.zarnok.net:7777\n"
-    "\n"
-    "-quiet: display no status (by default, ZarnoLaunch displays status using Windows message "
-    "boxes)\n"
-    "-install: register ZarnoLaunch to handle the .zarnok extension\n";
+const std::string usageText = support::usageText();
 
 using RunFlow = LauncherTest;
 

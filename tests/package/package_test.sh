@@ -109,6 +109,8 @@ for f in $files; do
   */README.md.gz) gzip -9nc "$source/README.md" | cmp -s - "$root/$f" ;;  # gzip -n: no name or time
   */changelog.gz) gzip -9nc "$build/deb/changelog.deb" | cmp -s - "$root/$f" ;;
   */copyright) cmp -s "$build/deb/copyright" "$root/$f" ;;
+  zarnolaunch-*/README.md) cmp -s "$build/packaging/portable/README.md" "$root/$f" &&
+    grep -q "^    ~/Downloads/zarnolaunch-$version/zarnolaunch -install$" "$root/$f" ;;
   */README.md | */LICENSE | */THIRD-PARTY-NOTICES) [ -f "$root/$f" ] && [ ! -L "$root/$f" ] &&
     cmp -s "$source/$(basename "$f")" "$root/$f" ;;
   esac || fail "$f is not made from the project's $(basename "$f" .gz)"
@@ -223,22 +225,40 @@ opens() {
     done
   done
 }
-# The launcher that the user's own "-install" registers, and a mark left
-# whenever it runs from then on.
-copy=$tmp/mine/zarnolaunch
-[ "$format" != tarball ] || copy=$root/$program
+# The launcher that the user's own "-install" registers (a copy of the
+# build's, or the portable download's own copy), and a mark left whenever
+# it runs from then on.
+copy=$home/.local/bin/zarnolaunch
 marked() {
   mv "$copy" "$copy.real"
   printf '#!/bin/sh\ntouch "%s"\nexec "%s" "$@"\n' "$tmp/seen" "$copy.real" >"$copy"
   chmod +x "$copy"
 }
+# Nothing of the user's registration is left.
+unregistered() {  # after what
+  for f in applications/zarnolaunch.desktop mime/packages/zarnolaunch.xml; do
+    [ ! -e "$user_data/$f" ] || fail "$1 left $f"
+  done
+  ! grep -qs zarnolaunch "$home/.config/mimeapps.list" || fail "$1 left the defaults in mimeapps.list"
+}
 
 if [ "$format" == aur ]; then
   :  # the Arch package's row runs the desktop's tools on the same files
 elif [ "$format" == tarball ]; then
-  run "$copy" -quiet -install
+  # Unpacked in the download folder, as a player does: "-install" registers
+  # its copy in ~/.local/bin, and the download may go.
+  mkdir -p "$home/Downloads" "$home/.config"
+  echo 'XDG_DOWNLOAD_DIR="$HOME/Downloads"' >"$home/.config/user-dirs.dirs"
+  cp -r "$root/zarnolaunch-$version" "$home/Downloads/"
+  run "$home/Downloads/zarnolaunch-$version/zarnolaunch" -quiet -install
+  rm -r "$home/Downloads/zarnolaunch-$version"
+  cmp -s "$root/$program" "$copy" || fail "-install from the download folder made no copy in ~/.local/bin"
   marked
-  opens "the unpacked launcher"
+  opens "the launcher's copy"
+  mv "$copy.real" "$copy"
+  run "$copy" -quiet -uninstall || fail "-uninstall"
+  [ ! -e "$copy" ] || fail "-uninstall left the copy"
+  unregistered "-uninstall"
 else
   update-mime-database "$share/mime" >/dev/null || fail "update-mime-database"
   update-desktop-database "$share/applications" || fail "update-desktop-database"
@@ -247,9 +267,21 @@ else
   find "$root" -type f -exec sha256sum {} + | sort >"$tmp/package.sums"
   opens
 
+  # The package's own launcher, as the README tells its users to run it
+  # (to find the game), writes no registration of the user's, and takes
+  # away the one an older version wrote for it.
+  mkdir -p "$user_data/applications" "$home/.config"
+  sed "s|^TryExec=zarnolaunch$|TryExec=$root/$program|" "$share/applications/zarnolaunch.desktop" \
+    >"$user_data/applications/zarnolaunch.desktop"
+  printf '[Default Applications]\nx-scheme-handler/zarnolaunch=zarnolaunch.desktop;\n' >"$home/.config/mimeapps.list"
+  run "$root/$program" -quiet -logfile "$tmp/install.log" -install
+  grep -q "^The system's desktop entry \"$share/applications/zarnolaunch.desktop\" names this launcher" \
+    "$tmp/install.log" || fail "-install of the package's launcher: $(cat "$tmp/install.log")"
+  unregistered "-install of the package's launcher"
+
   # A user's own "-install" writes the same files, but for its own copy of
   # the launcher, and takes precedence for that user.
-  mkdir -p "$tmp/mine" && cp "$build/zarnolaunch" "$copy"
+  mkdir -p "$(dirname "$copy")" && cp "$build/zarnolaunch" "$copy"
   run "$copy" -quiet -install
   cmp -s "$share/mime/packages/zarnolaunch.xml" "$user_data/mime/packages/zarnolaunch.xml" ||
     fail "-install wrote another MIME package"
@@ -259,16 +291,116 @@ else
   marked
   opens "the user's copy"
 
-  # "-uninstall" takes the user's files away and leaves the package's.
+  # "-uninstall" takes the user's files away, the copy with them, and leaves
+  # the package's.
   mv "$copy.real" "$copy"
   run "$copy" -quiet -uninstall || fail "-uninstall"
-  for f in applications/zarnolaunch.desktop mime/packages/zarnolaunch.xml; do
-    [ ! -e "$user_data/$f" ] || fail "-uninstall left $f"
-  done
+  unregistered "-uninstall"
+  [ ! -e "$copy" ] || fail "-uninstall left its copy in ~/.local/bin"
   find "$root" -type f -exec sha256sum {} + | sort | cmp -s - "$tmp/package.sums" ||
     fail "-uninstall changed the package's files"
-  marked
   opens
+
+  # The package's life as its manager leads it: one of a lower version, made
+  # from this one's recipe, installed into a scratch root, upgraded to this
+  # one, then removed.  The scratch root is this system under an overlay
+  # whose writes stay in the test's folder, so that the system's own
+  # triggers run: Debian's are the installed shared-mime-info's,
+  # desktop-file-utils's and the icon caches'; Fedora's file triggers and
+  # Arch's hooks, whose packages Debian lacks, are stand-ins that run the
+  # same tools on the same folders.  Whatever is left after the removal is
+  # the managers' own state or those tools' caches, which know nothing of
+  # ours any longer.
+  lower=0.$version epoch=$(cat "$build/generated/source-date-epoch")
+  linux_package() { bash "$source/cmake/linux-package.sh" "$@" || fail "a package of version $lower"; }
+  case $format in
+  deb) cp -r "$build/deb" "$tmp/lower"
+    sed -i "s/^Version: .*/Version: $lower/" "$tmp/lower/control"
+    linux_package deb "$build/packaging" "$tmp/lower" "$source/packaging/lintian-overrides" "$epoch" "$tmp/lower-$lower.pkg" ;;
+  rpm) sed "s/^Version: .*/Version: $lower/" "$build/packaging/zarnolaunch.spec" >"$tmp/lower.spec"
+    linux_package rpm "$build/packaging" "$tmp/lower.spec" "$epoch" "$tmp/lower-$lower.pkg"
+    # Fedora's shared-mime-info, desktop-file-utils and hicolor-icon-theme
+    # (update-mime-database without -n, which passes over a cache written
+    # in the same second, as every step here is).
+    mkdir -p "$tmp/triggers"
+    { printf 'Name: triggers\nVersion: 1\nRelease: 1\nSummary: triggers\nLicense: MIT\nBuildArch: noarch\n'
+      printf '%%description\nThe file triggers of Fedora'"'"'s packages that keep the desktop'"'"'s caches.\n'
+      for trigger in "/usr/share/mime update-mime-database /usr/share/mime" \
+        "/usr/share/applications update-desktop-database" \
+        "/usr/share/icons/hicolor gtk-update-icon-cache --force /usr/share/icons/hicolor"; do
+        for when in in postun; do printf '%%transfiletrigger%s -- %s\n%s >/dev/null 2>&1 || :\n' $when "${trigger%% *}" "${trigger#* }"; done
+      done
+      printf '%%files\n'; } >"$tmp/triggers/triggers.spec"
+    rpmbuild -bb --quiet --define "_topdir $tmp/triggers" --define "_rpmdir $tmp/triggers" \
+      "$tmp/triggers/triggers.spec" >/dev/null 2>&1 || fail "the stand-in triggers" ;;
+  arch) cp -r "$build/packaging/arch" "$tmp/lower"
+    sed -i "s/^pkgver=.*/pkgver=$lower/" "$tmp/lower/PKGBUILD"
+    linux_package arch "$tmp/lower" "$build/packaging/makepkg.conf" "$epoch" "$tmp/lower-$lower.pkg" "$installed"
+    # Arch's shared-mime-info, desktop-file-utils and gtk-update-icon-cache.
+    mkdir -p "$tmp/hooks"
+    for hook in "usr/share/mime/packages/*.xml /usr/bin/update-mime-database /usr/share/mime" \
+      "usr/share/applications/*.desktop /usr/bin/update-desktop-database --quiet" \
+      "usr/share/icons/hicolor/* /usr/bin/gtk-update-icon-cache -q -t -f /usr/share/icons/hicolor"; do
+      printf '[Trigger]\nType = Path\nOperation = Install\nOperation = Upgrade\nOperation = Remove\nTarget = %s\n\n[Action]\nDescription = %s\nWhen = PostTransaction\nExec = %s\n' \
+        "${hook%% *}" "${hook%% *}" "${hook#* }" >"$tmp/hooks/$(echo "${hook%% *}" | tr -c 'a-z\n' -).hook"
+    done
+    printf '[options]\nArchitecture = auto\nSigLevel = Never\nLocalFileSigLevel = Never\n' >"$tmp/pacman.conf" ;;
+  esac
+  cat >"$tmp/lifecycle" <<'SCRIPT'
+format=$1 tmp=$2 new=$3 version=$4 lower=$5 lower_version=$6
+R=$tmp/scratch/root up=$tmp/scratch/upper
+mkdir -p "$tmp/scratch" && mount -t tmpfs tmpfs "$tmp/scratch" && mkdir "$up" "$tmp/scratch/work" "$R" &&
+  mount -t overlay overlay -o "lowerdir=/,upperdir=$up,workdir=$tmp/scratch/work" "$R" &&
+  mount --rbind /dev "$R/dev" && mount -t proc proc "$R/proc" || { echo "FAIL: no scratch root"; exit 1; }
+pacman_in() { pacman --root "$R" --dbpath "$R/var/lib/pacman" --config "$tmp/pacman.conf" \
+  --hookdir "$tmp/hooks" --noconfirm "$@"; }
+manage() {  # install FILE | remove
+  case $format:$1 in
+  deb:install) dpkg --root="$R" -i "$2" ;;
+  deb:remove) dpkg --root="$R" -r zarnolaunch ;;
+  rpm:install) rpm --root "$R" --dbpath /var/lib/rpm -U --nodeps "$2" ;;
+  rpm:remove) rpm --root "$R" --dbpath /var/lib/rpm -e zarnolaunch ;;
+  arch:install) pacman_in -U "$2" ;;
+  arch:remove) pacman_in -R zarnolaunch ;;
+  esac >>"$tmp/manager.log" 2>&1 || echo "FAIL: $format $1 ${2:-}: $(tail -5 "$tmp/manager.log")"
+}
+installed() {
+  case $format in
+  deb) dpkg-query --admindir="$R/var/lib/dpkg" -W -f '${Version}' zarnolaunch 2>/dev/null ;;
+  rpm) rpm --root "$R" --dbpath /var/lib/rpm -q --qf '%{VERSION}' zarnolaunch 2>/dev/null | grep -v 'not installed' ;;
+  arch) pacman_in -Q zarnolaunch 2>/dev/null | sed 's/^zarnolaunch \(.*\)-1$/\1/' ;;
+  esac
+}
+# What the desktop's caches say of the types and the icon.
+caches() {
+  [ -f "$R/usr/share/mime/application/zarnolaunch.xml" ] && echo mime
+  grep -q '^x-scheme-handler/zarnolaunch=zarnolaunch.desktop;' "$R/usr/share/applications/mimeinfo.cache" && echo desktop
+  grep -aq zarnolaunch "$R/usr/share/icons/hicolor/icon-theme.cache" && echo icons
+}
+check() {  # after what, the version installed or none
+  local seen want="$2 mime desktop icons"
+  seen="$(installed) $(caches | xargs)"
+  [ -n "$2" ] || want=" "
+  [ "$seen" == "$want" ] || echo "FAIL: after $1: expected [$want], got [$seen]"
+}
+[ "$format" != rpm ] || { rpm --root "$R" --dbpath /var/lib/rpm --initdb && manage install "$tmp"/triggers/noarch/*.rpm; }
+manage install "$lower"
+check "installing version $lower_version" "$lower_version"
+manage install "$new"
+check "upgrading to $version" "$version"
+manage remove
+check "removing it" ""
+# Left: the managers' own state, and the caches, without a word of ours.
+left=$(cd "$up" && find . -type f | sed 's|^\./||' |
+  grep -v -E '^(var/lib/(dpkg|rpm|pacman)|var/log|var/cache|root/\.rpmdb)/|^etc/ld\.so\.cache$' |
+  awk '/zarnolaunch/ || !(/^usr\/share\/mime\// && !/^usr\/share\/mime\/packages\// ||
+       /^usr\/share\/applications\/mimeinfo\.cache$/ || /^usr\/share\/icons\/hicolor\/icon-theme\.cache$/)')
+[ -z "$left" ] || echo "FAIL: left after the removal: $left"
+ours=$(cd "$up" && grep -rl zarnolaunch usr 2>/dev/null)
+[ -z "$ours" ] || echo "FAIL: caches that still name it: $ours"
+SCRIPT
+  out=$(unshare --mount bash "$tmp/lifecycle" "$format" "$tmp" "$file" "$version" "$tmp/lower-$lower.pkg" "$lower" 2>&1)
+  echo "$out" | grep -q '^FAIL' && fail "the package's life: $(echo "$out" | grep '^FAIL')"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

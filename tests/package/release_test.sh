@@ -6,11 +6,14 @@
 #                                              the setup's picture are what
 #                                              make-icon.py draws
 #   release_test.sh reproducible SOURCE WORK PRESET
-#                                              two releases, made one after
-#                                              the other in two folders, are
-#                                              the same bytes, and SHA256SUMS
-#                                              names every file; the win32
-#                                              one's manifests are checked
+#                                              two releases of the commit,
+#                                              from two clones (the second's
+#                                              path with blanks, under umask
+#                                              077 and another time zone),
+#                                              are the same bytes, and
+#                                              SHA256SUMS names every file;
+#                                              the win32 one's manifests and
+#                                              zip are checked
 #   release_test.sh manifests SOURCE RELEASE   Scoop's and winget's manifests
 #                                              of a release, read back and
 #                                              compared with its files and
@@ -104,8 +107,15 @@ fi
 
 if [ "$mode" == reproducible ]; then
   preset=$4
+  # The commit twice, each from a clone of its own: the second in a folder
+  # whose path has blanks and parentheses, under another umask and a time
+  # zone fourteen hours from UTC (a POSIX rule, which needs no tzdata).
   for build in one two; do
-    bash "$source/cmake/release.sh" "$work/$build" "$preset" >/dev/null || fail "release.sh $build"
+    copy=$work/$build-source/ZarnoLaunch
+    [ "$build" == one ] || copy="$work/second build (copy)/ZarnoLaunch"
+    git clone -q "$source" "$copy" || fail "git clone $build"
+    (if [ "$build" == two ]; then umask 077; export TZ=ZLT-14; fi
+     bash "$copy/cmake/release.sh" "$work/$build" "$preset" >/dev/null) || fail "release.sh $build"
   done
   # Every file that the first release lists has the same sum in the second.
   (cd "$work/two" && sha256sum --strict -c ../one/SHA256SUMS) || fail "the releases differ"

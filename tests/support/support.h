@@ -18,6 +18,12 @@ std::string launcherPath();
 // classes merged over the machine's, which a standard user may not change.
 std::string accountLauncherPath(const std::string &account);
 std::string fakeGamePath();
+// What the build's launcher registers with "-install": itself; on Linux,
+// where the build lies in a temporary folder (a clone under /tmp), the copy
+// of it that it makes in ~/.local/bin.
+std::string registeredLauncher();
+// The usage text of the system's launcher, which names the system's boxes.
+std::string usageText();
 
 // A new empty directory, removed again at the end of the test program.
 std::string makeTempDir();

@@ -26,6 +26,31 @@ std::string accountLauncherPath(const std::string &account) {
 }
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo"); }
 
+std::string registeredLauncher() {
+  char real[PATH_MAX];
+  std::string build = realpath(programDir().c_str(), real) ? std::string(real) + "/" : "";
+  const char *tmpdir = getenv("TMPDIR");
+  for (std::string folder : {"/tmp", "/var/tmp", tmpdir && *tmpdir ? tmpdir : ""}) {
+    if (!folder.empty() && realpath(folder.c_str(), real)) folder = real;
+    if (folder.size() > 1 && build.rfind(folder + "/", 0) == 0)
+      return joinPath(getenv("HOME"), ".local/bin/zarnolaunch");
+  }
+  return launcherPath();
+}
+
+std::string usageText() {
+  return "usage: zarnolaunch [ -quiet | -install | -uninstall ] file.zarnok\n"
+         "file.zarnok should be an INI file of this form:\n"
+         "\t[ZarnoLaunch]\n"
+         "\tServer=play.zarnok.net:7777\n"
+         "\n"
+         "-quiet: display no status (by default, ZarnoLaunch shows its messages in dialog windows "
+         "and on standard error)\n"
+         "-install: register ZarnoLaunch with the desktop to open .zarnok files and zarnolaunch: "
+         "links\n"
+         "-uninstall: take that registration back\n";
+}
+
 const char *lineEnd() { return "\n"; }
 char pathSeparator() { return '/'; }
 

@@ -18,6 +18,18 @@ std::string accountLauncherPath(const std::string &account) {
   return joinPath(programDir(), "ZarnoLaunch-" + account + ".exe");
 }
 std::string fakeGamePath() { return joinPath(programDir(), "zarnok-demo.exe"); }
+std::string registeredLauncher() { return launcherPath(); }
+
+std::string usageText() {
+  return "usage: ZarnoLaunch [ -quiet | -install ] file.zarnok\n"
+         "file.zarnok should be an INI file of this form:\n"
+         "\t[ZarnoLaunch]\n"
+         "\tServer=play.zarnok.net:7777\n"
+         "\n"
+         "-quiet: display no status (by default, ZarnoLaunch displays status using Windows message "
+         "boxes)\n"
+         "-install: register ZarnoLaunch to handle the .zarnok extension\n";
+}
 
 const char *lineEnd() { return "\r\n"; }
 char pathSeparator() { return '\\'; }

@@ -137,11 +137,16 @@ long replaceFile(const std::string &link, const void *bytes, size_t size, mode_t
   long error = linkTarget(link, path);
   if (error == PLAT_OK && path != link) error = makeDirectories(directoryOf(path));
   if (error != PLAT_OK) return error;
+  return replaceFileAt(path, bytes, size, mode, written);
+}
+
+long replaceFileAt(const std::string &path, const void *bytes, size_t size, mode_t mode,
+                   struct stat *written) {
   std::string temp = path + ".XXXXXX";
   int fd = mkostemp(&temp[0], O_CLOEXEC);
   if (fd < 0) return errorFromErrno(errno);
   struct stat old;
-  if (stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+  if (lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
   bool ok = fchmod(fd, mode) == 0 && writeAll(fd, (const char *)bytes, size) && fsync(fd) == 0;
   int saved = errno;
   if (ok && written && fstat(fd, written) != 0) ok = false, saved = errno;

@@ -73,6 +73,9 @@ long linkTarget(const std::string &path, std::string &target);
 // given, receives the new file's status.
 long replaceFile(const std::string &path, const void *bytes, size_t size, mode_t mode,
                  struct stat *written);
+// The same for path itself: a symlink there is replaced by the file.
+long replaceFileAt(const std::string &path, const void *bytes, size_t size, mode_t mode,
+                   struct stat *written);
 
 // An exclusive lock on a directory, held until unlockDirectory; -1 (errno
 // set) when it cannot be had.

@@ -3,7 +3,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix/common/file.h"
 
 extern char **environ;
 
@@ -46,4 +50,18 @@ bool waitProgram(pid_t pid, int *status) {
   }
   if (status) *status = got;
   return WIFEXITED(got) && WEXITSTATUS(got) == 0;
+}
+
+static bool isProgram(const std::string &path) { return isRegularFile(path) && access(path.c_str(), X_OK) == 0; }
+
+std::string programPath(const std::string &name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string::npos) return isProgram(name) ? name : "";
+  const char *path = getenv("PATH");
+  for (std::string dir : splitText(path ? path : "/usr/local/bin:/usr/bin:/bin", ':')) {
+    // An empty entry is the current folder, as for execvp.
+    if (dir.empty()) dir = ".";
+    if (isProgram(dir + "/" + name)) return dir + "/" + name;
+  }
+  return "";
 }

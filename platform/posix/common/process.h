@@ -34,4 +34,9 @@ int startProgram(const std::vector<std::string> &argv, const StartOptions &optio
 // whoever started the launcher left SIGCHLD ignored).
 bool waitProgram(pid_t pid, int *status = nullptr);
 
+// The program a command's first word names: itself when it holds a '/',
+// else the first file of that name in PATH's folders, as the start looks
+// it up; only a file that may be run counts.  "" when there is none.
+std::string programPath(const std::string &name);
+
 #endif

@@ -48,6 +48,7 @@
 #include "platform/posix/common/error.h"
 #include "platform/posix/common/file.h"
 #include "platform/posix/common/process.h"
+#include "platform/posix/desktop/dialog.h"
 
 namespace {
 
@@ -159,6 +160,24 @@ void runTool(const char *tool, const std::string &dir, PlatNote note) {
                      (first.empty() ? "." : ": " + first));
 }
 
+// The program an entry runs: its TryExec, or lacking one its Exec's.
+std::string entryOwner(const std::string &entry) {
+  std::string owner = desktopEntryValue(entry, "TryExec");
+  return owner.empty() ? desktopExecProgram(desktopEntryValue(entry, "Exec")) : owner;
+}
+
+// The data folders of the system, in the base directory rules' order:
+// $XDG_DATA_DIRS or its default; a relative folder in it is ignored.
+std::vector<std::string> systemDataFolders() {
+  const char *dirs = getenv("XDG_DATA_DIRS");
+  std::vector<std::string> folders;
+  for (std::string folder : splitText(dirs && dirs[0] ? dirs : "/usr/local/share:/usr/share", ':')) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (!folder.empty() && folder[0] == '/') folders.push_back(folder);
+  }
+  return folders;
+}
+
 // Whether an entry's or a link's owner may be removed: it is this launcher,
 // or a program that is gone.  The registry's rule (platCommandOwner), for a
 // path rather than a command: quoted, so that a path with a blank is one
@@ -222,6 +241,17 @@ long editMimeapps(const std::string &path, Edit edit) {
 }  // namespace
 
 void platDesktopInstall(const char *self, PlatNote note, PlatFailure failed) {
+  // A launcher of the system's package is the handler of every user already;
+  // an entry of the user's would only outlive the package, and send that
+  // user's links to nothing once it is removed.  One an older version wrote
+  // goes.
+  std::string system = desktopSystemEntry(self);
+  if (!system.empty()) {
+    noteLine(note, "The system's desktop entry \"" + system + "\" names this launcher: the user's own "
+                   "registration with the desktop is not written.");
+    platDesktopUninstall(self, note, failed);
+    return;
+  }
   Places p;
   if (!findPlaces(p, failed)) return;
   int lock = makeDirectories(p.configHome) == PLAT_OK ? lockDirectory(p.configHome) : -1;
@@ -271,8 +301,7 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed) {
 
   std::string entry;
   if (readRegularFile(p.desktopEntry.c_str(), entry)) {
-    std::string owner = desktopEntryValue(entry, "TryExec");
-    if (owner.empty()) owner = desktopExecProgram(desktopEntryValue(entry, "Exec"));
+    std::string owner = entryOwner(entry);
     if (!removableOwner(owner, self)) {
       noteLine(note, "Another copy of ZarnoLaunch is registered with the desktop; leaving it: \"" +
                          owner + "\" (" + p.desktopEntry + ")");
@@ -299,16 +328,49 @@ void platDesktopUninstall(const char *self, PlatNote note, PlatFailure failed) {
   unlockDirectory(lock);
 }
 
+std::string desktopSystemEntry(const char *self) {
+  for (const std::string &folder : systemDataFolders()) {
+    std::string path = folder + "/applications/" + desktopFileId, entry;
+    if (!readRegularFile(path.c_str(), entry)) continue;
+    // The first one found is the one the desktop reads.
+    std::string program = programPath(entryOwner(entry));
+    return !program.empty() && platIsSelf(program.c_str(), self) ? path : "";
+  }
+  return "";
+}
+
+int platOfferInstall(const char *self) {
+  // A terminal to read the usage text on: started by someone at a shell.
+  if (isatty(STDIN_FILENO) || isatty(STDOUT_FILENO) || isatty(STDERR_FILENO)) return PLAT_OFFER_NOT_MADE;
+  if (!desktopSystemEntry(self).empty()) return PLAT_OFFER_NOT_MADE;
+  // The user's handler already, or that of the copy it stands for.
+  char copy[4096];
+  std::string registered = self;
+  if (platLauncherCopy(self, copy, sizeof copy) == PLAT_COPY_TO) registered = copy;
+  Places p;
+  std::string entry;
+  if (findPlaces(p, nullptr) && readRegularFile(p.desktopEntry.c_str(), entry)) {
+    std::string owner = entryOwner(entry);
+    if (!owner.empty() && platIsSelf(owner.c_str(), registered.c_str())) return PLAT_OFFER_NOT_MADE;
+  }
+  int answer = askDialog(platText(N_("ZarnoLaunch opens the links to Zarnok servers that web pages and "
+                                     "server link files (.zarnok) hold, and starts Zarnok on that server.\n\n"
+                                     "Set it up now to open them for you?")),
+                         "ZarnoLaunch", platText(N_("Set up")), platText(N_("Cancel")));
+  // No dialog to ask in is no answer: the usage text goes where it can.
+  return answer < 0 ? PLAT_OFFER_NOT_MADE : answer ? PLAT_OFFER_TAKEN : PLAT_OFFER_DECLINED;
+}
+
 std::string desktopInstalledIcon() {
   // The base directory rules: XDG_DATA_HOME first, then XDG_DATA_DIRS or its
   // default; a relative folder in either is ignored.
-  std::string folders;
-  xdgBaseDirectory("XDG_DATA_HOME", "/.local/share", folders);
-  const char *dirs = getenv("XDG_DATA_DIRS");
-  folders += std::string(":") + (dirs && dirs[0] ? dirs : "/usr/local/share:/usr/share");
-  for (std::string folder : splitText(folders, ':')) {
-    if (folder.empty() || folder[0] != '/') continue;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::vector<std::string> folders = systemDataFolders();
+  std::string home;
+  if (xdgBaseDirectory("XDG_DATA_HOME", "/.local/share", home)) {
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    folders.insert(folders.begin(), home);
+  }
+  for (const std::string &folder : folders) {
     std::string icon = folder + "/" + iconThemeFolder + "/" + windowIcon;
     struct stat st;
     if (stat(icon.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return icon;

@@ -32,6 +32,13 @@ extern const size_t desktopIconFileCount;
 // Empty when there is none.
 std::string desktopInstalledIcon();
 
+// The system's desktop entry of ZarnoLaunch (a distribution's package put
+// it in applications/ of a folder of $XDG_DATA_DIRS), when the program it
+// names, found on the PATH as the desktop finds it, is the launcher self:
+// the file is compared, not the spelling.  Empty when there is none, or
+// when the one the desktop reads names another program.
+std::string desktopSystemEntry(const char *self);
+
 // True when a path can stand in an Exec line as it is: nothing a desktop
 // entry must quote or escape, and nothing a shell would split or expand, so
 // that launchers that cut the line at blanks (xdg-open) run it too.

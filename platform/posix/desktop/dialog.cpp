@@ -23,6 +23,14 @@ namespace {
 
 typedef std::vector<std::string> Arguments;
 
+// What a dialog asks of the player: a message with a stop or an information
+// icon and one OK button, or a question with two buttons (yes first, the
+// default), whose answer is the program's exit status.
+struct Kind {
+  bool error;
+  const char *yes, *no;  // a question's buttons, or null
+};
+
 // zenity reads its options with GLib, which converts every string option to
 // UTF-8 and refuses to start at all on bytes that do not convert.  A link
 // file's line, shown in an error, may be in any encoding: each bad sequence
@@ -36,11 +44,12 @@ std::string zenityText(const char *s) { return repairUtf8(s, strlen(s)); }
 // icon name (it is loaded as an image, and only zenity's own "error", "info"
 // and the like are names), and GLib hands it over as a file name, unconverted;
 // without an installed icon there is none to give, and zenity shows its own.
-Arguments zenityArguments(const char *text, const char *title, bool error) {
-  Arguments args{"zenity", error ? "--error" : "--info", "--no-markup"};
+Arguments zenityArguments(const char *text, const char *title, const Kind &kind) {
+  Arguments args{"zenity", kind.yes ? "--question" : kind.error ? "--error" : "--info", "--no-markup"};
   std::string icon = desktopInstalledIcon();
   if (!icon.empty()) args.push_back("--window-icon=" + icon);
   args.insert(args.end(), {"--title=" + zenityText(title), "--text=" + zenityText(text)});
+  if (kind.yes) args.insert(args.end(), {"--ok-label=" + zenityText(kind.yes), "--cancel-label=" + zenityText(kind.no)});
   return args;
 }
 
@@ -52,14 +61,17 @@ Arguments zenityArguments(const char *text, const char *title, bool error) {
 // The title is shown as given.  Both go in the "--name=value" form, so that
 // neither kdialog's parser nor Qt's own (which takes "-reverse", "-display")
 // can read a value that begins with '-' as an option.
-Arguments kdialogArguments(const char *text, const char *title, bool error) {
-  std::string message = error ? "--error=" : "--msgbox=";
+Arguments kdialogArguments(const char *text, const char *title, const Kind &kind) {
+  std::string message = kind.yes ? "--yesno=" : kind.error ? "--error=" : "--msgbox=";
   for (const char *p = text; *p; p++) {
     message += *p;
     if (*p == '\\') message += '\\';
     if (*p == '<' || *p == '&') message += "\xE2\x80\x8B";
   }
-  return {"kdialog", std::string("--title=") + title, message};
+  Arguments args{"kdialog", std::string("--title=") + title};
+  if (kind.yes) args.insert(args.end(), {std::string("--yes-label=") + kind.yes, std::string("--no-label=") + kind.no});
+  args.push_back(message);
+  return args;
 }
 
 // xmessage reads its options through the X toolkit, which looks at every
@@ -68,16 +80,22 @@ Arguments kdialogArguments(const char *text, const char *title, bool error) {
 // option and leave none, and "-help" would print a usage and exit 0.  A
 // leading blank keeps the message from starting with '-' or '+'.  The value
 // after -title is taken whatever it is.  There is no icon to choose.  One OK
-// button, the default (Return presses it), whose value 0 is the exit status.
-Arguments xmessageArguments(const char *text, const char *title, bool) {
-  std::string message = text;
+// button, the default (Return presses it), whose value 0 is the exit status;
+// a question's yes (0, the default) and no (1), their labels without the
+// commas and colons that separate buttons and values there.
+Arguments xmessageArguments(const char *text, const char *title, const Kind &kind) {
+  std::string message = text, yes = kind.yes ? kind.yes : "OK", no = kind.no ? kind.no : "";
   if (message[0] == '-' || message[0] == '+') message.insert(0, " ");
-  return {"xmessage", "-title", title, "-center", "-buttons", "OK:0", "-default", "OK", message};
+  for (std::string *label : {&yes, &no})
+    for (char &c : *label)
+      if (c == ',' || c == ':') c = ' ';
+  return {"xmessage", "-title", title, "-center", "-buttons", yes + ":0" + (kind.yes ? "," + no + ":1" : ""),
+          "-default", yes, message};
 }
 
 struct DialogProgram {
   bool x11Only;  // zenity and kdialog also run on Wayland; xmessage needs X
-  Arguments (*arguments)(const char *text, const char *title, bool error);
+  Arguments (*arguments)(const char *text, const char *title, const Kind &kind);
 };
 
 const DialogProgram zenity = {false, zenityArguments};
@@ -120,12 +138,11 @@ Outcome runDialog(const Arguments &args) {
   return waitProgram(pid) ? CLOSED : FAILED;
 }
 
-}  // namespace
-
-bool showDialog(const char *text, const char *title, unsigned style) {
+// Runs the first dialog program that can be started.  CLOSED when it ended
+// with status 0: the message was seen, or the question answered yes.
+Outcome runFirstDialog(const char *text, const char *title, const Kind &kind) {
   bool x11 = isSet("DISPLAY");
-  if (!x11 && !isSet("WAYLAND_DISPLAY")) return false;
-  bool error = (style & 0xF0u) == 0x10u;  // the stop icon; the others show as information
+  if (!x11 && !isSet("WAYLAND_DISPLAY")) return NOT_STARTED;
 
   const DialogProgram *order[] = {&zenity, &kdialog, &xmessage};
   if (qtDesktop()) {
@@ -143,8 +160,20 @@ bool showDialog(const char *text, const char *title, unsigned style) {
   // A message that no dialog showed is still on standard error.
   for (const DialogProgram *program : order) {
     if (program->x11Only && !x11) continue;
-    Outcome outcome = runDialog(program->arguments(text, title, error));
-    if (outcome != NOT_STARTED) return outcome == CLOSED;
+    Outcome outcome = runDialog(program->arguments(text, title, kind));
+    if (outcome != NOT_STARTED) return outcome;
   }
-  return false;
+  return NOT_STARTED;
+}
+
+}  // namespace
+
+bool showDialog(const char *text, const char *title, unsigned style) {
+  // The stop icon; the others show as information.
+  return runFirstDialog(text, title, {(style & 0xF0u) == 0x10u, nullptr, nullptr}) == CLOSED;
+}
+
+int askDialog(const char *text, const char *title, const char *yes, const char *no) {
+  Outcome outcome = runFirstDialog(text, title, {false, yes, no});
+  return outcome == NOT_STARTED ? -1 : outcome == CLOSED;
 }

@@ -10,5 +10,9 @@
 // program that cannot be started at all makes way for the next one (see
 // dialog.cpp), so a message is never shown twice.
 bool showDialog(const char *text, const char *title, unsigned style);
+// Asks a question in a dialog with two buttons, yes and no (their labels),
+// yes the default.  1 when the player chose yes; 0 when they chose no or
+// closed the dialog (or it failed); -1 when no dialog could ask.
+int askDialog(const char *text, const char *title, const char *yes, const char *no);
 
 #endif

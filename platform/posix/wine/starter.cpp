@@ -92,16 +92,3 @@ std::vector<std::string> starterCommand(const std::vector<std::string> &command,
   return argv;
 }
 
-static bool isProgram(const std::string &path) { return isRegularFile(path) && access(path.c_str(), X_OK) == 0; }
-
-std::string programPath(const std::string &name) {
-  if (name.empty()) return "";
-  if (name.find('/') != std::string::npos) return isProgram(name) ? name : "";
-  const char *path = getenv("PATH");
-  for (std::string dir : splitText(path ? path : "/usr/local/bin:/usr/bin:/bin", ':')) {
-    // An empty entry is the current folder, as for execvp.
-    if (dir.empty()) dir = ".";
-    if (isProgram(dir + "/" + name)) return dir + "/" + name;
-  }
-  return "";
-}

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/common/process.h"
+
 std::string starterText(const std::vector<std::string> &environment,
                         const std::vector<std::string> &command);
 // False when the line holds no program, or a quote that is not closed.
@@ -21,9 +23,5 @@ bool starterParse(const std::string &text, std::vector<std::string> &environment
 std::vector<std::string> starterCommand(const std::vector<std::string> &command,
                                         const std::string &program, const std::string &address);
 
-// The program a command's first word names: itself when it holds a '/',
-// else the first file of that name in PATH's folders, as the start looks
-// it up; only a file that may be run counts.  "" when there is none.
-std::string programPath(const std::string &name);
 
 #endif
