@@ -23,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from checks import check, failures  # noqa: E402  (the harnesses' one way to check)
+from checks import check, failures, start_xvfb  # noqa: E402  (the harnesses' one way to check)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "i18n"))
 from boxes_test import make_locales  # noqa: E402
 
@@ -457,6 +457,24 @@ def elevated_case(h):
     tree = h.install(folder, entry=MACHINE_ENTRY)
     check("Installing for all users." in h.log(), "the log: %r" % h.log())
     h.open_through_shell("zarnolaunch://elevated.open.test:7777", "elevated.open.test:7777")
+    # A standard user's uninstall asks for an administrator's rights through
+    # "runas"; under Wine the run it starts holds the same limited token, and
+    # says what the player reads when they are not given.  Its box needs a
+    # display, which Wine's processes take from the wineserver's first.
+    before = h.registry()
+    h.wineserver("-k", 60)
+    xvfb, display = start_xvfb()
+    box = h.probe("limited", "ZarnoLaunch %s Uninstall" % h.args.version, folder + "\\" + UNINSTALLER,
+                  *unquoted("_?=" + folder), display=display)
+    said = box.communicate(timeout=120)[0].decode("utf-8", "replace") + h.log()
+    h.wineserver("-k", 60)
+    xvfb.terminate()
+    xvfb.wait(30)
+    check(box.returncode == 2 and all(text in said for text in (
+        "needs an administrator's permission, and it was not given.", "Asking for an administrator's rights.",
+        "still without an administrator's")), "a standard user's uninstall: %d, %r" % (box.returncode, said))
+    h.check_registry(before, "after a standard user's uninstall")
+    check(h.files(folder) == OURS, "after a standard user's uninstall %s holds %s" % (folder, h.files(folder)))
     h.uninstall(tree, clean, folder, entry=MACHINE_ENTRY)
 
 
