@@ -60,9 +60,10 @@ bool platFileExists(const char *path);
 // True when a file, not a directory, of that name exists.
 bool platIsFile(const char *path);
 // True when the path names the running launcher itself, self.  Files are
-// compared, not spellings: on Windows the full long paths, ignoring case as
-// Windows does; on Linux the same device and inode, or, when one of the two
-// does not exist, the very same path.
+// compared, not spellings: on Windows the same volume serial number and file
+// index, or, when one of the two cannot be opened, the full long paths,
+// ignoring case as Windows does; on Linux the same device and inode, or,
+// when one of the two does not exist, the very same path.
 bool platIsSelf(const char *path, const char *self);
 
 // A command's text with its %NAME% references to environment variables

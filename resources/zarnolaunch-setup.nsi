@@ -115,7 +115,7 @@ LangString foreignFile ${LANG_ENGLISH} "$R9 is not from a ZarnoLaunch setup, and
 LangString inUse ${LANG_ENGLISH} "ZarnoLaunch.exe is in use. Close ZarnoLaunch and its messages, then try again."
 ; Translators: $R9 is the folder the setup installs into.
 LangString notWritten ${LANG_ENGLISH} "Setup could not write its files to $R9."
-LangString needsAdministrator ${LANG_ENGLISH} "ZarnoLaunch is installed for all users. Uninstall it as an administrator."
+LangString notElevated ${LANG_ENGLISH} "Removing ZarnoLaunch for all users needs an administrator's permission, and it was not given. Nothing was removed. To remove ZarnoLaunch, run the uninstaller again and allow it when Windows asks."
 ; The same in the other languages.
 !insertmacro ZARNO_LANGSTRINGS
 
@@ -128,6 +128,7 @@ Var createdTop    ; the outermost folder this setup made, or ""
 Var registered    ; 1 once the launcher's "-install" has run
 Var alertText     ; the launcher's last message, from the log
 Var shownText     ; the same as the player reads it, in the setup's language
+Var asked         ; 1 in an uninstaller started again to get an administrator's rights
 
 ; --- shared by the setup and the uninstaller -----------------------------------
 
@@ -688,17 +689,73 @@ SectionEnd
 
 ; --- uninstaller ---------------------------------------------------------------
 
-; A copy is for all users when the machine's entry names its folder.
+; A copy is for all users when the machine's entry names its folder.  The
+; log is begun here, before any page, unless this run was started by another
+; run of the uninstaller, which began it.
 Function un.onInit
   Call un.chooseLanguage
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/elevated" $1
+  StrCpy $asked 1
+  ${IfThen} ${Errors} ${|} StrCpy $asked 0 ${|}
+  ${If} $asked = 0
+    Delete "${LOG}"
+    !insertmacro logLine "ZarnoLaunch ${VERSION} uninstall"
+  ${EndIf}
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
     StrCpy $allUsers 1
     SetShellVarContext all
+    Call un.askForAdministrator
   ${Else}
     StrCpy $allUsers 0
     SetShellVarContext current
   ${EndIf}
+FunctionEnd
+
+; Only an administrator may remove a copy for all users.  Without an
+; administrator's rights the uninstaller asks for them, as machine-wide
+; uninstallers do: it starts itself again through the "runas" verb, for
+; which Windows asks the player to allow it (or for an administrator's
+; password), waits for that run and ends with its exit code.  That run is
+; marked "/elevated": should it hold no administrator's rights either (with
+; User Account Control off, or under Wine, "runas" starts a program with the
+; caller's own rights), it says so rather than ask again.  Exit code 1 when
+; the player refused, 2 when the rights could not be had otherwise.
+Function un.askForAdministrator
+  Call un.isElevated
+  ${IfThen} $0 = 1 ${|} Return ${|}
+  StrCpy $R4 0
+  ${If} $asked = 0
+    !insertmacro logLine "Asking for an administrator's rights."
+    StrCpy $R1 "/elevated _?=$INSTDIR"
+    ${IfThen} ${Silent} ${|} StrCpy $R1 "/S $R1" ${|}
+    ; SHELLEXECUTEINFOW, with SEE_MASK_NOCLOSEPROCESS and SW_SHOWNORMAL; its
+    ; last member is the process started.
+    System::Call '*(&l4, i 0x40, p 0, w "runas", w "$EXEPATH", w R1, p 0, i 1, p, p, p, p, i, p, p) p .R2'
+    System::Call 'shell32::ShellExecuteExW(p R2) i .R3 ?e'
+    Pop $R4
+    ${If} $R3 <> 0
+      System::Call '*$R2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .R5)'
+      System::Free $R2
+      System::Call 'kernel32::WaitForSingleObject(p R5, i -1)'
+      System::Call 'kernel32::GetExitCodeProcess(p R5, *i .R6)'
+      System::Call 'kernel32::CloseHandle(p R5)'
+      SetErrorLevel $R6
+      Quit
+    ${EndIf}
+    System::Free $R2
+  ${EndIf}
+  ; 1223: ERROR_CANCELLED, the player said no.
+  ${If} $R4 = 1223
+    !insertmacro endRun 1 "$(notElevated)" "Uninstall cancelled: an administrator's rights were refused."
+  ${ElseIf} $asked = 1
+    !insertmacro endRun 2 "$(notElevated)" "Uninstall failed: started again, still without an administrator's rights."
+  ${Else}
+    !insertmacro endRun 2 "$(notElevated)" "Uninstall failed: it could not be started again as an administrator (error $R4)."
+  ${EndIf}
+  Quit
 FunctionEnd
 
 !macro unFail TEXT LOGTEXT
@@ -708,15 +765,7 @@ FunctionEnd
 
 Section Uninstall
   SetDetailsPrint none
-  Delete "${LOG}"
-  !insertmacro logLine "ZarnoLaunch ${VERSION} uninstall"
   !insertmacro status "$(unregistering)"
-  ${If} $allUsers = 1
-    Call un.isElevated
-    ${If} $0 = 0
-      !insertmacro unFail "$(needsAdministrator)" "Uninstall failed: an administrator must uninstall a copy for all users."
-    ${EndIf}
-  ${EndIf}
   ; Before anything is removed: a running launcher keeps its file, and the
   ; registration must not go while the file stays.
   Call un.checkInUse

@@ -45,14 +45,34 @@ static char *longPath(const char *path) {
   return full;
 }
 
-// Windows compares file names without regard to case; "C:\Games\..\Tools"
-// and "C:\PROGRA~1" are compared as the files they name.
+// The file's identity, as Linux has device and inode: its volume's serial
+// number and its index on that volume.  However the file is reached (a
+// junction or a symbolic link on the way, as Scoop's "current" folder is, an
+// 8.3 short name, other letter case, "..\" parts), the identity is the same.
+// No access is asked for, so a running program's file opens too; the backup
+// flag opens a folder.  False when the file cannot be opened.
+static bool fileIdentity(const char *path, BY_HANDLE_FILE_INFORMATION *info) {
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL ok = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return ok != FALSE;
+}
+
+// Files that both exist are compared by identity.  A name that cannot be
+// opened (a program since deleted) is compared by its full long path,
+// without regard to case, as Windows compares file names.
 bool platIsSelf(const char *path, const char *self) {
-  char *a = longPath(path);
-  char *b = longPath(self);
-  bool same = a && b ? platCompareNoCase(a, b) == 0 : platCompareNoCase(path, self) == 0;
-  free(a);
-  free(b);
+  BY_HANDLE_FILE_INFORMATION a, b;
+  if (fileIdentity(path, &a) && fileIdentity(self, &b))
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+  char *x = longPath(path);
+  char *y = longPath(self);
+  bool same = x && y ? platCompareNoCase(x, y) == 0 : platCompareNoCase(path, self) == 0;
+  free(x);
+  free(y);
   return same;
 }
 

@@ -31,7 +31,10 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # The manifests name the release's files and hold their sums; winget's
-# entry in Settings > Apps must be the one the setup writes.
+# entries in Settings > Apps must be the ones the setup writes; each field
+# holds what winget's schema for its ManifestVersion, or Scoop's schema.json,
+# allows (SCHEMA: a path, "*" for each item; whether it is required; a
+# pattern, the values, a string's lengths or an object's names allowed).
 check_manifests() {  # release folder
   python3 - "$1" "$source/resources/zarnolaunch-setup.nsi" <<'PYTHON' || fail "the manifests"
 import hashlib, json, os, re, sys
@@ -44,17 +47,74 @@ def expect(what, want, got):
 def sha256(name):
     with open(os.path.join(release, name), "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
+URL, SHA = r"^[Hh][Tt][Tt][Pp][Ss]?://.+$", r"^[A-Fa-f0-9]{64}$"
+STRINGS = lambda v: isinstance(v, str) or (isinstance(v, list) and v and all(isinstance(s, str) for s in v))
+names = lambda text: set(text.split())
+SCHEMA = [
+    ("installer", "Installers.*.Architecture", True, ("x86", "x64", "arm", "arm64", "neutral")),
+    ("installer", "Installers.*.InstallerUrl", True, URL),
+    ("installer", "Installers.*.InstallerSha256", True, SHA),
+    ("installer", "Installers.*.Scope", False, ("user", "machine")),
+    ("installer", "Installers.*.ElevationRequirement", False,
+     ("elevationRequired", "elevationProhibited", "elevatesSelf")),
+    ("installer", "Installers.*.ProductCode", False, range(1, 256)),
+    ("installer", "Installers.*.InstallationMetadata", False, names("DefaultInstallLocation Files")),
+    ("installer", "Installers.*.InstallationMetadata.DefaultInstallLocation", False, range(1, 2049)),
+    ("defaultLocale", "License", True, range(3, 513)), ("defaultLocale", "LicenseUrl", False, URL),
+    ("defaultLocale", "PublisherUrl", False, URL),
+    ("scoop", "", True, names("$schema _comment ## architecture autoupdate bin persist checkver cookie depends "
+                              "description env_add_path env_set extract_dir extract_to hash homepage innosetup "
+                              "installer license msi notes post_install post_uninstall pre_install pre_uninstall "
+                              "psmodule shortcuts suggest uninstaller url version")),
+    ("scoop", "version", True, r"^[\w\.\-+_]+$"), ("scoop", "homepage", True, URL),
+    ("scoop", "license", True, names("identifier url")), ("scoop", "license.identifier", True, r"."),
+    ("scoop", "license.url", False, URL), ("scoop", "architecture", False, names("32bit 64bit arm64")),
+    ("scoop", "architecture.*", False, names("bin checkver env_add_path env_set extract_dir hash installer msi "
+                                             "post_install post_uninstall pre_install pre_uninstall shortcuts "
+                                             "uninstaller url")),
+    ("scoop", "architecture.*.url", True, r"^https?://[^$]+$"), ("scoop", "architecture.*.hash", True, SHA),
+    ("scoop", "uninstaller", False, names("args file script")), ("scoop", "checkver.regex", False, r"\(.*\)"),
+    ("scoop", "checkver", False, names("github re regex url jp jsonpath xpath reverse replace useragent script "
+                                       "sourceforge")),
+    ("scoop", "autoupdate", False, names("architecture bin env_add_path env_set extract_dir hash installer license "
+                                         "notes persist psmodule shortcuts url")),
+    ("scoop", "checkver.url", False, URL), ("scoop", "autoupdate.url", False, URL),
+] + [("scoop", key, False, STRINGS) for key in ("##", "post_install", "pre_uninstall", "uninstaller.script", "notes")]
+def at(doc, path):
+    found = [doc]
+    for part in filter(None, path.split(".")):
+        found = [x for v in found for x in ((v.values() if isinstance(v, dict) else v) if part == "*"
+                                            else [v.get(part) if isinstance(v, dict) else None])]
+    return found
+def allowed(v, rule):
+    return (isinstance(v, dict) and set(v) <= rule if isinstance(rule, set) else
+            isinstance(v, str) and len(v) in rule if isinstance(rule, range) else
+            isinstance(v, str) and re.search(rule, v) is not None if isinstance(rule, str) else
+            v in rule if isinstance(rule, tuple) else rule(v))
 zip_name, = [n for n in os.listdir(release) if n.endswith("-Windows.zip")]
 setup_name, = [n for n in os.listdir(release) if n.endswith("-setup.exe")]
 version = setup_name.split("-")[1]
 with open(os.path.join(release, "zarnolaunch.json"), encoding="utf-8") as f:
     scoop = json.load(f)
+manifests = {"scoop": scoop}
 expect("scoop version", version, scoop["version"])
-expect("scoop url", zip_name, scoop["url"].rsplit("/", 1)[1])
-expect("scoop hash", sha256(zip_name), scoop["hash"])
+for arch, entry in scoop["architecture"].items():
+    expect("scoop %s url" % arch, zip_name, entry["url"].rsplit("/", 1)[1])
+    expect("scoop %s hash" % arch, sha256(zip_name), entry["hash"])
+zip_url = scoop["architecture"]["32bit"]["url"]
+expect("scoop autoupdate", zip_url, scoop["autoupdate"]["url"].replace("$version", version))
+expect("scoop checkver", zip_url.rsplit("/", 2)[0] + "/", scoop["checkver"]["url"])
 expect("scoop bin", "ZarnoLaunch.exe", scoop["bin"])
-for hook, option in (("post_install", "-install"), ("pre_uninstall", "-uninstall")):
-    expect("scoop " + hook, True, "\\ZarnoLaunch.exe\" -ArgumentList '-quiet', '%s'" % option in scoop[hook])
+expect("scoop license", "MIT", scoop["license"]["identifier"])
+# Registered from "current" and read back from the log; taken back only by
+# "scoop uninstall", never by an update, and through "current".
+expect("scoop post_install", [True] * 3, [any(want in line for line in scoop["post_install"]) for want in (
+    "-FilePath \"$dir\\ZarnoLaunch.exe\" -ArgumentList '-quiet', '-logfile'", "ZarnoLaunch installed successfully!",
+    "'-uninstall'")])
+script = scoop.get("uninstaller", {}).get("script") or [""]
+expect("scoop uninstaller", ["if ($cmd -eq 'uninstall') {", True],
+       [script[0], any("\\current\"" in line for line in script)])
+expect("scoop pre_uninstall", None, scoop.get("pre_uninstall"))
 winget = {}
 for name in sorted(os.listdir(os.path.join(release, "winget"))):
     with open(os.path.join(release, "winget", name), encoding="utf-8") as f:
@@ -66,24 +126,41 @@ for name in sorted(os.listdir(os.path.join(release, "winget"))):
     major, minor = map(int, manifest["ManifestVersion"].split(".")[:2])
     expect(name + ": ManifestVersion 1.6 or later", True, (major, minor) >= (1, 6))
 expect("winget manifests", ["defaultLocale", "installer", "version"], sorted(winget))
+manifests.update(winget)
+for kind, path, required, rule in SCHEMA:
+    for value in at(manifests[kind], path):
+        if (value is not None or required) and not allowed(value, rule):
+            failed.append("%s: %s is %r, which its schema does not allow" % (kind, path or "the top", sorted(
+                set(value) - rule) if isinstance(rule, set) and isinstance(value, dict) else value))
 installer = winget["installer"]
-expect("installer", ["nullsoft", "user", ["zarnolaunch"], ["zarnok"]],
-       [installer["InstallerType"], installer["Scope"], installer["Protocols"], installer["FileExtensions"]])
-(entry,) = installer["Installers"]
-expect("installer url", setup_name, entry["InstallerUrl"].rsplit("/", 1)[1])
-expect("installer url's base", scoop["url"].rsplit("/", 1)[0], entry["InstallerUrl"].rsplit("/", 1)[0])
-expect("InstallerSha256", sha256(setup_name).upper(), entry["InstallerSha256"])
+expect("installer", ["nullsoft", ["zarnolaunch"], ["zarnok"]],
+       [installer["InstallerType"], installer["Protocols"], installer["FileExtensions"]])
 with open(nsi, encoding="utf-8") as f:
     script = f.read()
 written = dict(re.findall(r'WriteRegStr SHCTX "\$\{UNINSTALL_KEY\}" "(\w+)" "([^"$]*)"', script))
 key = re.search(r'!define UNINSTALL_KEY "[^"]*\\([^"\\]+)"', script).group(1)
+# Where the setup installs for each scope, named as winget expands it (the
+# 32-bit setup's Program Files).
+folders = {"user": re.search(r'^InstallDir "\$LOCALAPPDATA([^"]+)"', script, re.M).group(1),
+           "machine": re.search(r'StrCpy \$INSTDIR "\$PROGRAMFILES([^"]+)"', script).group(1)}
+folders = {"user": "%LocalAppData%" + folders["user"], "machine": "%ProgramFiles(x86)%" + folders["machine"]}
+expect("installer scopes", ["user", "machine"], [entry.get("Scope") for entry in installer["Installers"]])
+for entry in installer["Installers"]:
+    scope = str(entry.get("Scope"))
+    expect(scope + " installer", [setup_name, zip_url.rsplit("/", 1)[0], sha256(setup_name).upper(), key,
+                                  folders.get(scope), "elevationRequired" if scope == "machine" else None],
+           [entry["InstallerUrl"].rsplit("/", 1)[1], entry["InstallerUrl"].rsplit("/", 1)[0],
+            entry.get("InstallerSha256"), entry.get("ProductCode"),
+            entry.get("InstallationMetadata", {}).get("DefaultInstallLocation"), entry.get("ElevationRequirement")])
 expect("AppsAndFeaturesEntries", [{"DisplayName": written["DisplayName"], "Publisher": written["Publisher"],
                                    "DisplayVersion": version, "ProductCode": key}],
        installer["AppsAndFeaturesEntries"])
-expect("defaultLocale", written["Publisher"], winget["defaultLocale"]["Publisher"])
-for field in ("PackageName", "License", "ShortDescription"):
-    expect("defaultLocale's " + field, True, bool(winget["defaultLocale"].get(field)))
-print("\n".join(failed) or "manifests: every name and sum matches")
+locale = winget["defaultLocale"]
+expect("defaultLocale", [written["Publisher"], "MIT", scoop["license"]["url"], scoop["homepage"]],
+       [locale["Publisher"], locale["License"], locale.get("LicenseUrl"), locale.get("PublisherUrl")])
+for field in ("PackageName", "ShortDescription"):
+    expect("defaultLocale's " + field, True, bool(locale.get(field)))
+print("\n".join(failed) or "manifests: every name and sum matches, and each field is as its schema allows")
 sys.exit(1 if failed else 0)
 PYTHON
 }

@@ -6,9 +6,11 @@ link opened through the shell, the setup again and into another folder, the
 quiet uninstall string, a launcher in use, the _?= way of uninstalling, and
 the setup again once the game is gone.  "files": other programs' files in the
 folder, and an upgrade over 1.0.0.  "failure": a registration that does not
-take, with Wine's menu integration on.  "elevated": a setup for all users.
-"cyrillic": install, a link and uninstall for a user whose profile folder is
-named in Cyrillic.  The prefix is removed when all passed.
+take, with Wine's menu integration on, by the setup and by Scoop.
+"elevated": a setup for all users, and its uninstaller run by a standard
+user.  "cyrillic": install, a link and uninstall for a user whose profile
+folder is named in Cyrillic.  "scoop": Scoop's install, update and uninstall.
+The prefix is removed when all passed.
 """
 import argparse
 import filecmp
@@ -21,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from checks import check, failures  # noqa: E402  (the harnesses' one way to check)
+from checks import check, failures, start_xvfb  # noqa: E402  (the harnesses' one way to check)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "i18n"))
 from boxes_test import make_locales  # noqa: E402
 
@@ -437,6 +439,9 @@ def failure_case(h):
           "the log gives no reason: %r" % h.log())
     check(not os.path.exists(h.unix(programs)), "the failed setup left %s" % programs)
     h.check_registry(before, "after the failed setup")
+    said = scoop(h, "install", "1.0.0")
+    check(said.startswith("ZarnoLaunch konnte sich nicht registrieren"), "Scoop's install said %r" % said)
+    h.check_registry(before, "after the failed Scoop install")
 
 
 def elevated_case(h):
@@ -452,6 +457,24 @@ def elevated_case(h):
     tree = h.install(folder, entry=MACHINE_ENTRY)
     check("Installing for all users." in h.log(), "the log: %r" % h.log())
     h.open_through_shell("zarnolaunch://elevated.open.test:7777", "elevated.open.test:7777")
+    # A standard user's uninstall asks for an administrator's rights through
+    # "runas"; under Wine the run it starts holds the same limited token, and
+    # says what the player reads when they are not given.  Its box needs a
+    # display, which Wine's processes take from the wineserver's first.
+    before = h.registry()
+    h.wineserver("-k", 60)
+    xvfb, display = start_xvfb()
+    box = h.probe("limited", "ZarnoLaunch %s Uninstall" % h.args.version, folder + "\\" + UNINSTALLER,
+                  *unquoted("_?=" + folder), display=display)
+    said = box.communicate(timeout=120)[0].decode("utf-8", "replace") + h.log()
+    h.wineserver("-k", 60)
+    xvfb.terminate()
+    xvfb.wait(30)
+    check(box.returncode == 2 and all(text in said for text in (
+        "needs an administrator's permission, and it was not given.", "Asking for an administrator's rights.",
+        "still without an administrator's")), "a standard user's uninstall: %d, %r" % (box.returncode, said))
+    h.check_registry(before, "after a standard user's uninstall")
+    check(h.files(folder) == OURS, "after a standard user's uninstall %s holds %s" % (folder, h.files(folder)))
     h.uninstall(tree, clean, folder, entry=MACHINE_ENTRY)
 
 
@@ -467,9 +490,56 @@ def cyrillic_case(h):
     h.uninstall(tree, clean, folder)
 
 
+def scoop(h, command, version=None):
+    """Runs "scoop COMMAND" as Scoop runs its manifest's scripts (the release
+    test reads them), a symbolic link standing in for the junction "current";
+    returns what post_install fails with, in the player's language, or ""."""
+    apps = h.profile() + "\\scoop\\apps\\zarnolaunch"
+    exe, log = apps + "\\current\\ZarnoLaunch.exe", h.unix(h.profile() + "\\Temp\\ZarnoLaunch-scoop.log")
+    if command == "uninstall":
+        check(h.wine(exe, "-quiet", "-uninstall")[0] == 0, "the uninstaller script failed")
+        shutil.rmtree(h.unix(apps))
+        return ""
+    if command == "update":
+        os.remove(h.unix(apps + "\\current"))
+    os.makedirs(h.unix(apps + "\\" + version))
+    shutil.copy(h.args.launcher, h.unix(apps + "\\" + version + "\\ZarnoLaunch.exe"))
+    os.symlink(version, h.unix(apps + "\\current"))
+    if os.path.exists(log):
+        os.remove(log)
+    h.wine(exe, "-quiet", "-logfile", windows(log), "-install")
+    text = open(log, encoding="utf-8").read() if os.path.exists(log) else ""
+    english, _, shown = text.split("Alert text:  ")[-1].partition("\nShown text:  ")
+    if "Alert text:  " in text and english.split("\n")[0] == "ZarnoLaunch installed successfully!":
+        return ""
+    h.wine(exe, "-quiet", "-uninstall")
+    return (shown or english).strip()
+
+
+def scoop_case(h):
+    """Installed and updated, the registration names "current"; uninstalled,
+    nothing, as after "-uninstall" from the version's own folder."""
+    h.install_game()
+    clean = h.registry()
+    apps = h.profile() + "\\scoop\\apps\\zarnolaunch"
+    for command, version in [("install", "1.0.0"), ("update", "1.0.1"), ("uninstall", None),
+                             ("install", "1.0.1")]:
+        said = scoop(h, command, version)
+        check(said == "", "scoop %s failed: %r" % (command, said))
+        if version:
+            got = h.registry().get((CLASSES + "\\ZarnoLaunch\\shell\\open\\command").lower(), {}).get("")
+            check(got == ("sz", '"%s\\current\\ZarnoLaunch.exe" "%%1"' % apps),
+                  "after scoop %s the open command is %r" % (command, got))
+            h.open_through_shell("zarnolaunch://scoop.open.test:1", "scoop.open.test:1")
+        else:
+            h.check_registry(clean, "after scoop uninstall")
+    check(h.wine(apps + "\\1.0.1\\ZarnoLaunch.exe", "-quiet", "-uninstall")[0] == 0, "-uninstall failed")
+    h.check_registry(clean, "after -uninstall from the version's folder")
+
+
 CYRILLIC_USER = "Сергей"
 CASES = {"main": main_case, "files": files_case, "failure": failure_case,
-         "elevated": elevated_case, "cyrillic": cyrillic_case}
+         "elevated": elevated_case, "cyrillic": cyrillic_case, "scoop": scoop_case}
 
 
 def arguments(parser, *more):

@@ -17,6 +17,10 @@
 //       text, in UTF-8, line ends kept), press OK, and end with the
 //       program's exit status (100: no box appeared).  The text is read from
 //       the window, so that it is there with or without the fonts it needs.
+//   windows_probe limited TITLE COMMAND...  the same, for a command run with
+//       the limited token that Windows gives an administrator before consent
+//       (its arguments joined, those with a blank quoted), and the first box
+//       whose title begins with TITLE, whichever process shows it
 //
 // Exit status 0 when done, 1 on a timeout or failure.
 #include <windows.h>
@@ -282,17 +286,37 @@ static int walkPages(const wchar_t *title, const wchar_t *folder) {
   return IsWindow(wizard) ? 1 : 0;
 }
 
-static int readBox(const wchar_t *command) {
+// The process's own token's linked one: for an administrator's full token,
+// the limited token of the same user.
+static HANDLE limitedToken() {
+  HANDLE own, limited = nullptr;
+  TOKEN_LINKED_TOKEN linked;
+  DWORD size;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return nullptr;
+  if (GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                     &limited);
+    CloseHandle(linked.LinkedToken);
+  }
+  CloseHandle(own);
+  return limited;
+}
+
+static int readBox(const wchar_t *command, HANDLE token = nullptr, const wchar_t *title = nullptr) {
   wchar_t line[8192];
   lstrcpynW(line, command, 8192);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  BOOL started = token ? CreateProcessAsUserW(token, nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                             &startup, &process)
+                       : CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                        &process);
+  if (!started) {
     fprintf(stderr, "cannot start the program: error %lu\n", GetLastError());
     return 101;
   }
-  HWND box = findDialog({nullptr, process.dwProcessId, nullptr}, process.hProcess);
+  HWND box = findDialog({title, title ? 0 : process.dwProcessId, nullptr}, process.hProcess);
   int status = 100;
   if (box) {
     // The box's title, then its text: the static control MessageBox makes,
@@ -328,7 +352,15 @@ int wmain(int argc, wchar_t **argv) {
     const wchar_t *rest = wcsstr(GetCommandLineW(), L" box ");
     if (rest) return readBox(rest + 5);
   }
-  fputs("usage: windows_probe hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER | box COMMAND...\n",
-        stderr);
+  HANDLE limited = argc >= 4 && wcscmp(argv[1], L"limited") == 0 ? limitedToken() : nullptr;
+  if (limited) {
+    std::wstring command;
+    for (int i = 3; i < argc; ++i)
+      command += (i > 3 ? L" " : L"") +
+                 (wcschr(argv[i], L' ') ? L"\"" + std::wstring(argv[i]) + L"\"" : std::wstring(argv[i]));
+    return readBox(command.c_str(), limited, argv[2]);
+  }
+  fputs("usage: windows_probe hold PROGRAM MARKER | volatile KEY | pages TITLE FOLDER | box COMMAND... |"
+        " limited TITLE COMMAND...\n", stderr);
   return 1;
 }
