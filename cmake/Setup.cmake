@@ -15,6 +15,8 @@ set(ZARNO_SETUP ${CMAKE_BINARY_DIR}/ZarnoLaunch-${PROJECT_VERSION}-setup.exe)
 # When the build signs, makensis signs the setup and its uninstaller too.
 set(ZARNO_SETUP_LAUNCHER ${CMAKE_BINARY_DIR}/generated/setup/ZarnoLaunch.exe)
 set(ZARNO_SETUP_PICTURE ${CMAKE_BINARY_DIR}/generated/setup/zarnolaunch-setup.bmp)
+set(ZARNO_SETUP_LICENSE ${CMAKE_BINARY_DIR}/generated/setup/LICENSE)
+set(ZARNO_SETUP_NOTICES ${CMAKE_BINARY_DIR}/generated/setup/THIRD-PARTY-NOTICES)
 if(ZARNO_SIGN_LINE)
   set(ZARNO_SETUP_SIGN "-DZARNO_SIGN=${ZARNO_SIGN_LINE}")
 endif()
@@ -33,10 +35,15 @@ add_custom_command(
   OUTPUT ${ZARNO_SETUP}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:launcher> ${ZARNO_SETUP_LAUNCHER}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.bmp ${ZARNO_SETUP_PICTURE}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES
+          ${CMAKE_BINARY_DIR}/generated/setup
   COMMAND touch -d @${ZARNO_SOURCE_DATE_EPOCH} ${ZARNO_SETUP_LAUNCHER} ${ZARNO_SETUP_PICTURE}
+          ${ZARNO_SETUP_LICENSE} ${ZARNO_SETUP_NOTICES}
   COMMAND ${ZARNO_MAKENSIS} -V2 -WX
           -DVERSION=${PROJECT_VERSION}
           -DLAUNCHER=${ZARNO_SETUP_LAUNCHER}
+          -DLICENSE=${ZARNO_SETUP_LICENSE}
+          -DNOTICES=${ZARNO_SETUP_NOTICES}
           -DICON=${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
           -DPICTURE=${ZARNO_SETUP_PICTURE}
           -DOUTFILE=${ZARNO_SETUP}
@@ -44,6 +51,7 @@ add_custom_command(
           ${ZARNO_SETUP_SIGN}
           ${ZARNO_SETUP_SCRIPT}
   DEPENDS launcher ${ZARNO_SETUP_SCRIPT} ${CMAKE_SOURCE_DIR}/resources/zarnolaunch.ico
+          ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES
           ${CMAKE_SOURCE_DIR}/resources/zarnolaunch-setup.bmp
           ${ZARNO_SETUP_TRANSLATIONS}
           ${ZARNO_SOURCE_DATE_FILE}

@@ -17,8 +17,8 @@
 ; user; 2 failed (the reason is in the log); 3 (setup only) Zarnok is not
 ; installed.  Each run writes the log afresh; the launcher appends its own.
 
-!ifndef VERSION | LAUNCHER | ICON | OUTFILE | TRANSLATIONS
-  !error "VERSION, LAUNCHER, ICON, OUTFILE and TRANSLATIONS are given by cmake/Setup.cmake"
+!ifndef VERSION | LAUNCHER | LICENSE | NOTICES | ICON | OUTFILE | TRANSLATIONS
+  !error "VERSION, LAUNCHER, LICENSE, NOTICES, ICON, OUTFILE and TRANSLATIONS are given by cmake/Setup.cmake"
 !endif
 
 ; Signatures: when the build signs, ZARNO_SIGN is the command that signs the
@@ -45,6 +45,10 @@ ManifestDPIAware true
 !define LOG "$TEMP\ZarnoLaunch-setup.log"
 !define EXE "ZarnoLaunch.exe"
 !define UNINSTALLER "Uninstall ZarnoLaunch.exe"
+; The licence and the notices, under names of their own: the folder may be
+; a game's, with a LICENSE.txt of the game's.
+!define LICENSE_FILE "ZarnoLaunch LICENSE.txt"
+!define NOTICES_FILE "ZarnoLaunch THIRD-PARTY-NOTICES.txt"
 ; The launcher's own messages, as its log gives them.
 !define NOT_INSTALLED "Zarnok is not properly installed!  Please reinstall Zarnok."
 !define NOT_FOUND "Can't find Zarnok on your system!"
@@ -546,6 +550,8 @@ Function takeBack
   ${EndIf}
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${UNINSTALLER}"
+  Delete "$INSTDIR\${LICENSE_FILE}"
+  Delete "$INSTDIR\${NOTICES_FILE}"
   ${If} $previousDir == $INSTDIR
     ${If} $previousUninstaller == "$INSTDIR\uninstall.exe"
       Delete $previousUninstaller
@@ -608,6 +614,8 @@ found:
   GetFullPathName $createdTop $createdTop
   ClearErrors
   File "/oname=${EXE}" "${LAUNCHER}"
+  File "/oname=${LICENSE_FILE}" "${LICENSE}"
+  File "/oname=${NOTICES_FILE}" "${NOTICES}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   ${If} ${Errors}
     StrCpy $R9 $INSTDIR
@@ -679,6 +687,8 @@ found:
   ${AndIf} $previousDir != $INSTDIR
   ${AndIf} ${FileExists} "$previousDir\${EXE}"
     Delete "$previousDir\${EXE}"
+    Delete "$previousDir\${LICENSE_FILE}"
+    Delete "$previousDir\${NOTICES_FILE}"
     ${If} $previousUninstaller == "$previousDir\${UNINSTALLER}"
     ${OrIf} $previousUninstaller == "$previousDir\uninstall.exe"
       Delete $previousUninstaller
@@ -790,6 +800,8 @@ Section Uninstall
   ${If} ${Errors}
     !insertmacro unFail "$(inUse)" "Uninstall failed: ZarnoLaunch.exe is in use."
   ${EndIf}
+  Delete "$INSTDIR\${LICENSE_FILE}"
+  Delete "$INSTDIR\${NOTICES_FILE}"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir $INSTDIR
   ; The entry goes only when it names this folder.

@@ -34,7 +34,7 @@ ENTRY = UNINSTALL + "\\ZarnoLaunch"
 WINE_SETTINGS = "hkey_current_user\\software\\wine\\"
 MACHINE_ENTRY = MACHINE_UNINSTALL + "\\ZarnoLaunch"
 UNINSTALLER = "Uninstall ZarnoLaunch.exe"
-OURS = sorted(["ZarnoLaunch.exe", UNINSTALLER])
+OURS = sorted(["ZarnoLaunch.exe", UNINSTALLER, "ZarnoLaunch LICENSE.txt", "ZarnoLaunch THIRD-PARTY-NOTICES.txt"])
 CLASSES = "HKEY_LOCAL_MACHINE\\Software\\Classes"
 GAME = "C:\\Games\\Zarnok\\zarnok.exe"
 STRING = r'"((?:[^"\\]|\\.)*)"'
@@ -321,6 +321,12 @@ def main_case(h):
     h.install(default)
     check(os.listdir(h.unix(programs)) == ["ZarnoLaunch"],
           "Programs holds %s" % os.listdir(h.unix(programs)))
+    # The licence and the notices beside the launcher, as the project has them.
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    for name in ("LICENSE", "THIRD-PARTY-NOTICES"):
+        with open(h.unix(default + "\\ZarnoLaunch %s.txt" % name), "rb") as installed, \
+                open(os.path.join(source, name), "rb") as ours:
+            check(installed.read() == ours.read(), "the installed %s is not the project's" % name)
 
     # While the launcher runs, neither the setup nor the uninstaller changes
     # anything.
