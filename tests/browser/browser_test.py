@@ -324,6 +324,17 @@ class Chromium:
         from selenium.webdriver.common.by import By
         self.driver.find_element(By.ID, link).click()
 
+    def picture(self, path, width, height, scheme):
+        """The page as a player sees it in a window of that size and colour
+        scheme, to a PNG file (docs/pictures.sh)."""
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 600})
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": scheme}]})
+        self.driver.save_screenshot(path)
+        self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
     def close(self):
         self.driver.quit()
 
@@ -710,6 +721,15 @@ def join_page_checks(browser, name):
         want = [first, True, code.replace("_", "-") or "en", texts[code][(None, title)] if code else title]
         check(shown == want, f"{name}, {agent.split(')')[0]}), {languages}: {first} first, in {code or 'English'}"
               f" ({shown})")
+    # The pictures of the operators' documentation, when asked for: a
+    # Windows player's desktop in light colours, and a phone in dark ones.
+    pictures = os.environ.get("ZARNO_PICTURES")
+    if pictures and hasattr(browser, "picture"):
+        for picture, agent, size, scheme in (("join-page.png", VISITORS[0][0], (1000, 1250), "light"),
+                                             ("join-page-narrow.png", VISITORS[4][0], (390, 1500), "dark")):
+            browser.emulate(agent, "en-US")
+            load(browser, "join.html#play.example.net:7777")
+            browser.picture(os.path.join(pictures, picture), *size, scheme)
 
 
 def main():
