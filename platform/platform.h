@@ -220,8 +220,9 @@ typedef struct PlatWineGame {
   char *prefix;   // the prefix it was found in
   char *manager;  // the game manager that keeps that prefix, or null
   char *command;  // how the manager starts it (for platStartGame), or null
-  // The manager's record the command was read from, and when that was
-  // last changed, for platCheckStoredGame; or null.
+  // The manager's files the command came from (its records, the tools'
+  // manifests, the programs it runs), each with when it last changed, for
+  // platCheckStoredGame; or null.
   char *record;
   // Refused: why the game cannot be started there, in English for the log.
   char *why;
@@ -234,12 +235,13 @@ void platFreeWineGame(PlatWineGame *game);
 
 // Whether what platFindWineGame found, as an earlier run stored it (prefix,
 // and command and record or null), still holds: the prefix is still a
-// prefix, the program the command runs is still there, and the record has
-// not changed since (one stat; nothing is read).  PLAT_STORED_GOOD; else
-// why, in English for the log, goes to buf.
+// prefix, the programs the command runs are still there, and none of the
+// files it came from has changed, come or gone since (a stat each; nothing
+// is read).  PLAT_STORED_GOOD; else why, in English for the log, goes to
+// buf.
 #define PLAT_STORED_GOOD 0
-#define PLAT_STORED_GONE 1     // the prefix, or the manager's program, is gone
-#define PLAT_STORED_CHANGED 2  // the manager's record changed: it may start the game otherwise now
+#define PLAT_STORED_GONE 1     // the prefix, or a program or file of the manager's, is gone
+#define PLAT_STORED_CHANGED 2  // a file of the manager's changed: it may start the game otherwise now
 int platCheckStoredGame(const char *prefix, const char *command, const char *record, char *buf,
                         unsigned long size);
 

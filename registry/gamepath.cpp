@@ -26,7 +26,7 @@ static bool storedUnderWine;
 // The game cannot be found: the message, what to do, and (on Linux) where
 // the launcher looked.
 [[noreturn]] static void notInstalled(const char *looked) {
-  fatalFormat(N_("Install Zarnok, then open the link again."), looked,
+  fatalFormat(N_("Install or reinstall Zarnok, then open the link again."), looked,
               N_("Zarnok is not properly installed!  Please reinstall Zarnok."));
 }
 

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,18 @@ long platStartGame(const char *program, const char *argument, char *, const char
   bool throughWine = false;
   if (command && starterParse(command, set, words)) {
     note(("starting Zarnok with \"" + std::string(command) + "\"").c_str());
+    // Proton's waitforexitandrun first waits for the prefix's Wine server
+    // to end: with the game already running there, the game would start
+    // only once it has quit.  runinprefix starts it in that server at once,
+    // as a second start does on Windows.
+    if (prefix && wineServerRunning(prefix) &&
+        (std::find(words.begin(), words.end(), "waitforexitandrun") != words.end() ||
+         std::find(set.begin(), set.end(), "PROTON_VERB=waitforexitandrun") != set.end())) {
+      note("the Wine server of the prefix is running: starting Zarnok with runinprefix");
+      std::replace(words.begin(), words.end(), std::string("waitforexitandrun"), std::string("runinprefix"));
+      std::replace(set.begin(), set.end(), std::string("PROTON_VERB=waitforexitandrun"),
+                   std::string("PROTON_VERB=runinprefix"));
+    }
     // In the folder the manager starts it in: a PWD of the command's own
     // (a Steam shortcut's start folder), else the game's folder.
     for (const std::string &word : set)

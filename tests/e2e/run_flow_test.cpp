@@ -154,7 +154,7 @@ TEST_F(RunFlow, ErrorsShowAStopBox) {
   // The box, titled with the launcher's name, says what to do and where
   // the launcher looked; the log's lines stay as they were.
   EXPECT_EQ(r.errorOutput,
-            "ZarnoLaunch\nZarnok is not properly installed!  Please reinstall Zarnok.\n\nInstall "
+            "ZarnoLaunch\nZarnok is not properly installed!  Please reinstall Zarnok.\n\nInstall or reinstall "
             "Zarnok, then open the link again.\n\nWhere ZarnoLaunch looked:\n\tthe registry file " +
                 support::registryFilePath() + "\n");
 }

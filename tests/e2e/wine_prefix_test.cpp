@@ -325,34 +325,38 @@ TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
        [&](const std::string &h) {
          support::makeSteamRoot(h + steam, {h + steam});
          support::makeSteamApp(h + steam, "3012345678", false);
-         support::makeSteamShortcuts(h + steam, "1", {{3012345678, "Zarnok", "/z/zarnok.exe", h}});
+         std::string pfx = h + steam + "/steamapps/compatdata/3012345678/pfx";
+         support::makeSteamShortcuts(h + steam, "1", {{3012345678, "Zarnok", pfx + "/drive_c/Games/Zarnok/zarnok.exe", h}});
          support::makeSteamToolChoice(h + steam, {{"0", "GE-Proton9-20"}});
          program(support::makeCustomTool(h + steam, "GE-Proton9-20", "GE-Proton9-20", "1628350") + "/proton");
          program(support::makeSteamTool(h + steam, "1628350", "SteamLinuxRuntime_sniper",
                                         "/_v2-entry-point --verb=%verb% --", "") +
                  "/_v2-entry-point");
-         return h + steam + "/steamapps/compatdata/3012345678/pfx";
+         return pfx;
        },
        {"_v2-entry-point", "--verb=waitforexitandrun", "--", "$HOME" + steam + "/compatibilitytools.d/GE-Proton9-20/proton",
         "waitforexitandrun", "$GAME", "a.b.c:1", "WINEPREFIX=",
         "STEAM_COMPAT_DATA_PATH=$HOME" + steam + "/steamapps/compatdata/3012345678",
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=$HOME" + steam, "PROTONPATH=", "in $HOME"}},
-      {"Steam, a prefix borrowed from another game: its Proton, bare",
+      {"Steam, a prefix borrowed from another game, whose Wine server runs: its Proton, bare, in that server",
        [&](const std::string &h) {
          support::makeSteamRoot(h + steam, {h + steam});
          support::makeSteamApp(h + steam, "1091500", true);
          support::makeSteamToolChoice(h + steam, {{"1091500", "proton_9"}});
          support::makeSteamAppinfo(h + steam, {{"proton_9", "2805730"}});
          program(support::makeSteamTool(h + steam, "2805730", "Proton 9.0", "/proton %verb%", "") + "/proton");
-         return h + steam + "/steamapps/compatdata/1091500/pfx";
+         std::string pfx = h + steam + "/steamapps/compatdata/1091500/pfx";
+         support::run({"/usr/bin/env", "WINEPREFIX=" + pfx, "wineserver", "-p"});
+         return pfx;
        },
-       {"proton", "waitforexitandrun", "$GAME", "a.b.c:1", "WINEPREFIX=",
+       {"proton", "runinprefix", "$GAME", "a.b.c:1", "WINEPREFIX=",
         "STEAM_COMPAT_DATA_PATH=$HOME" + steam + "/steamapps/compatdata/1091500",
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=$HOME" + steam, "PROTONPATH=", "in $GAMEDIR"}},
       {"Heroic, Proton through umu",
        [&](const std::string &h) {
          support::makeHeroicGame(h, h + "/.config/heroic/GamesConfig", "Zarnok", h + "/Games/Heroic/Prefixes/Zarnok",
                                  h + "/proton/proton", "proton");
+         program(h + share + "/umu/steamrt3/umu");
          return h + "/Games/Heroic/Prefixes/Zarnok/pfx";
        },
        {"umu-run", "$GAME", "a.b.c:1", "WINEPREFIX=$HOME/Games/Heroic/Prefixes/Zarnok", "STEAM_COMPAT_DATA_PATH=",
@@ -368,10 +372,13 @@ TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
       {"Lutris, its default Proton through umu",
        [&](const std::string &h) {
          support::makeLutrisGame(h, h + share + "/lutris/games", "zarnok", h + "/Games/zarnok", "");
+         program(h + share + "/umu/steamrt3/umu");
+         program(h + steam + "/compatibilitytools.d/GE-Proton9-20/proton");
          return h + "/Games/zarnok";
        },
        {"umu-run", "$GAME", "a.b.c:1", "WINEPREFIX=$HOME/Games/zarnok", "STEAM_COMPAT_DATA_PATH=",
-        "STEAM_COMPAT_CLIENT_INSTALL_PATH=", "PROTONPATH=GE-Proton", "in $GAMEDIR"}},
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=", "PROTONPATH=$HOME" + steam + "/compatibilitytools.d/GE-Proton9-20",
+        "in $GAMEDIR"}},
       {"Bottles, Flatpak",
        [&](const std::string &h) {
          return support::makeBottle(h + "/.var/app/com.usebottles.bottles/data/bottles/bottles", "Zarnok Games", "");
@@ -386,7 +393,7 @@ TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
     support::resetRegistry();
     fs::remove_all(home);
     fs::create_directories(home);
-    std::string game = installIn(row.lay(home));
+    std::string pfx = row.lay(home), game = installIn(pfx);
     program(home + "/proton/proton");
     support::RunResult r = launch({"-install"});
     expectLog({"Alert text:  ZarnoLaunch installed successfully!"}, row.what);
@@ -402,6 +409,7 @@ TEST_F(GameManagers, EachStartsTheGameItsOwnWay) {
       expected += line + "\n";
     }
     EXPECT_EQ(support::readFile(standIn), expected) << row.what;
+    support::run({"/usr/bin/env", "WINEPREFIX=" + pfx, "wineserver", "-k"});
   }
 }
 
@@ -416,6 +424,8 @@ TEST_F(GameManagers, ChoosesAPrefixAndRemembersIt) {
   };
   auto lutris = [&](const char *time) {
     support::makeLutrisGame(home, games, "zarnok", home + "/Lutris", "");
+    program(home + "/.local/share/Steam/compatibilitytools.d/GE-Proton9-20/proton");
+    program(home + "/.local/share/umu/steamrt3/umu");
     installIn(home + "/Lutris", time);
   };
   auto plain = [&](const char *time) {
@@ -465,6 +475,20 @@ TEST_F(GameManagers, ChoosesAPrefixAndRemembersIt) {
   std::string yml = games + "/zarnok-1712345678.yml", runner = home + "/.local/share/lutris/runners/wine/"
                                                                        "lutris-7.2/bin/wine";
   program(home + "/wine-ge/bin/wine");
+  // A Steam shortcut, its Proton and the runtime, for the changes below.
+  const std::string root = home + "/.local/share/Steam", pfx = root + "/steamapps/compatdata/3012345678/pfx";
+  const std::string ge = root + "/compatibilitytools.d/GE-Proton9-20", slr = root + "/steamapps/common/"
+                                                                                   "SteamLinuxRuntime_sniper";
+  const std::string slrManifest = root + "/steamapps/appmanifest_1628350.acf",
+                    old = support::makeSteamTool(home + "/Old", "2348590", "Proton 8.0", "/proton %verb%", "1628350");
+  auto shortcut = [&](const std::string &start) {
+    fs::create_directories(start);
+    support::makeSteamShortcuts(root, "1", {{3012345678, "Zarnok", pfx + "/drive_c/Games/Zarnok/zarnok.exe", start}});
+  };
+  auto runtime = [&] {
+    program(support::makeSteamTool(root, "1628350", "SteamLinuxRuntime_sniper", "/_v2-entry-point --verb=%verb% --",
+                                   "") + "/_v2-entry-point");
+  };
   const struct {
     std::string what;
     std::function<void()> change;
@@ -480,7 +504,32 @@ TEST_F(GameManagers, ChoosesAPrefixAndRemembersIt) {
        "looking for Zarnok again: \"" + runner + "\", which starts Zarnok, is gone", "umu-run"},
       {"the prefix removed: the game in another", [&] { fs::remove_all(home + "/Lutris"); },
        "looking for Zarnok again: \"" + home + "/Lutris/drive_c/Games/Zarnok/zarnok.exe\" is gone", "wine"},
-      {"another record damaged: not read", [&] { support::writeFile(yml, "game: [unclosed\n"); }, "", "wine"},
+      {"that prefix removed: the game in a Steam shortcut's, its Proton in the runtime",
+       [&] {
+         fs::remove_all(home + "/Heroic");
+         support::makeSteamRoot(root, {root});
+         support::makeSteamApp(root, "3012345678", false);
+         installIn(pfx);
+         shortcut(home);
+         support::makeSteamToolChoice(root, {{"0", "GE-Proton9-20"}});
+         program(support::makeCustomTool(root, "GE-Proton9-20", "GE-Proton9-20", "1628350") + "/proton");
+         runtime();
+         program(old + "/proton");
+         support::putFile(pfx + "/../config_info", "8.0-104\n" + old + "/files/share/fonts/\n");
+       },
+       "looking for Zarnok again: \"" + home + "/Heroic/drive_c/Games/Zarnok/zarnok.exe\" is gone",
+       "_v2-entry-point\n" + ge + "/proton"},
+      {"the shortcut's start folder changed", [&] { shortcut(home + "/Start"); },
+       "looking for Zarnok again: \"" + root + "/userdata/1/config/shortcuts.vdf\" has changed", "in " + home + "/Start"},
+      {"that Proton removed, the runtime kept: the one that last ran the prefix", [&] { fs::remove_all(ge); },
+       "looking for Zarnok again: \"" + ge + "/proton\", which starts Zarnok, is gone", "_v2-entry-point\n" + old + "/proton"},
+      {"the runtime removed: Proton alone", [&] { fs::remove_all(slr); fs::remove(slrManifest); },
+       "looking for Zarnok again: \"" + slr + "/_v2-entry-point\", which starts Zarnok, is gone", "proton"},
+      {"the runtime installed later", [&] { runtime(); },
+       "looking for Zarnok again: \"" + slrManifest + "\" has changed", "_v2-entry-point"},
+      {"the runtime's folder missing, its manifest kept: Proton alone", [&] { fs::remove_all(slr); },
+       "looking for Zarnok again: \"" + slr + "/_v2-entry-point\", which starts Zarnok, is gone", "proton"},
+      {"another record damaged: not read", [&] { support::writeFile(yml, "game: [unclosed\n"); }, "", "proton"},
   };
   for (const auto &c : changes) {
     c.change();
@@ -493,7 +542,12 @@ TEST_F(GameManagers, ChoosesAPrefixAndRemembersIt) {
     EXPECT_EQ(logText().find("damaged"), std::string::npos) << c.what << logText();
     EXPECT_EQ(logText().find("Reinstall"), std::string::npos) << c.what << logText();
     ASSERT_TRUE(support::waitForFile(standIn, 20000)) << c.what;
-    EXPECT_EQ(support::readFile(standIn).substr(0, c.ran.size() + 1), c.ran + "\n") << c.what;
+    // Each line of ran is a line of what ran.
+    std::string ran = "\n" + support::readFile(standIn);
+    for (size_t at = 0, end; at < c.ran.size(); at = end + 1) {
+      end = std::min(c.ran.find('\n', at), c.ran.size());
+      EXPECT_NE(ran.find("\n" + c.ran.substr(at, end - at) + "\n"), std::string::npos) << c.what << ran;
+    }
   }
   // -install looks again, and passes over the damaged record.
   EXPECT_EQ(launch({"-install"}).status, 1);

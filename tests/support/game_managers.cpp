@@ -153,7 +153,7 @@ void makeSteamShortcuts(const std::string &root, const std::string &user, const 
     if (s.appid) keys.push_back(vdfInt("appid", (int)(unsigned int)s.appid));
     for (const VdfNode &n : {vdfString("AppName", s.name), vdfString("Exe", "\"" + s.exe + "\""),
                              vdfString("StartDir", "\"" + s.startDir + "\""), vdfString("icon", ""),
-                             vdfString("ShortcutPath", ""), vdfString("LaunchOptions", ""), vdfInt("IsHidden", 0),
+                             vdfString("ShortcutPath", ""), vdfString("LaunchOptions", s.options), vdfInt("IsHidden", 0),
                              vdfInt("AllowDesktopConfig", 1), vdfInt("AllowOverlay", 1), vdfInt("OpenVR", 0),
                              vdfInt("Devkit", 0), vdfString("DevkitGameID", ""), vdfInt("DevkitOverrideAppID", 0),
                              vdfInt("LastPlayTime", 1712345678), vdfString("FlatpakAppID", ""),
@@ -187,6 +187,7 @@ std::string makeSteamTool(const std::string &library, const std::string &appid, 
   makeSteamManifest(library, appid, installdir);
   std::string folder = library + "/steamapps/common/" + installdir;
   write(folder + "/toolmanifest.vdf", toolManifest(commandline, required));
+  putFile(folder + commandline.substr(0, commandline.find(' ')), "#!/bin/sh\n", true);
   return folder;
 }
 
@@ -198,6 +199,7 @@ std::string makeCustomTool(const std::string &root, const std::string &folder, c
             " // Internal name of this tool\n    {\n      \"install_path\" \".\"\n      \"display_name\" " +
             quoted(name) + "\n      \"from_oslist\"  \"windows\"\n      \"to_oslist\"    \"linux\"\n    }\n  }\n}\n");
   write(dir + "/toolmanifest.vdf", toolManifest("/proton %verb%", required));
+  putFile(dir + "/proton", "#!/usr/bin/env python3\n", true);
   return dir;
 }
 

@@ -45,7 +45,7 @@ VdfNode vdfBlock(const std::string &key, const std::vector<VdfNode> &children);
 // keeps it; appid 0 stores none (older files), and Steam computes it.
 struct Shortcut {
   long long appid;
-  std::string name, exe, startDir;
+  std::string name, exe, startDir, options = "";
 };
 void makeSteamShortcuts(const std::string &root, const std::string &user, const std::vector<Shortcut> &shortcuts);
 // Steam's config/config.vdf with the Proton chosen for app ids ("0": the
@@ -53,12 +53,13 @@ void makeSteamShortcuts(const std::string &root, const std::string &user, const 
 void makeSteamToolChoice(const std::string &root, const std::map<std::string, std::string> &tools);
 // A tool installed as an app of a library (Valve's Proton, the Steam Linux
 // Runtime): its appmanifest, and common/<installdir>/toolmanifest.vdf with
-// its command line and the app id of the tool it required (none: "").
-// Returns its folder.
+// its command line and the app id of the tool it required (none: ""), and
+// the program the command line names.  Returns its folder.
 std::string makeSteamTool(const std::string &library, const std::string &appid, const std::string &installdir,
                           const std::string &commandline, const std::string &required);
 // A custom tool in the root's compatibilitytools.d/<folder>, named name in
-// its compatibilitytool.vdf, requiring the tool of app id required.
+// its compatibilitytool.vdf, requiring the tool of app id required, with
+// its proton.
 std::string makeCustomTool(const std::string &root, const std::string &folder, const std::string &name,
                            const std::string &required);
 // appcache/appinfo.vdf (version 29) whose tool section maps Valve's tool

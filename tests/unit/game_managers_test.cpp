@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/posix/games/games.h"
+#include "platform/posix/steam/steam.h"
 #include "platform/posix/steam/vdf.h"
 #include "support/game_managers.h"
 #include "support/support.h"
@@ -71,7 +72,8 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          fs::create_directories(other + "/steamapps/compatdata/620");
          std::string start = other + "/steamapps/compatdata/3012345678/pfx/drive_c/Games/Zarnok";
          fs::create_directories(start);
-         support::makeSteamShortcuts(root, "12345678", {{3012345678, "Zarnok", start + "/zarnok.exe", start}});
+         support::makeSteamShortcuts(root, "12345678",
+                                     {{3012345678, "Zarnok", start + "/zarnok.exe", start, "mangohud %command% -dx11"}});
          support::makeSteamToolChoice(root, {{"1091500", "proton_9"}, {"3012345678", "GE-Proton9-20"}});
          support::makeSteamAppinfo(root, {{"proton_9", "2805730"}});
          support::makeSteamTool(root, "2805730", "Proton 9.0", "/proton %verb%", "1628350");
@@ -93,15 +95,17 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam STEAM_COMPAT_TOOL_PATHS=<home>/.local/share/"
         "Steam/compatibilitytools.d/GE-Proton9-20:<home>/Games/Steam Library/steamapps/common/"
         "SteamLinuxRuntime_sniper STEAM_COMPAT_LIBRARY_PATHS=<home>/.local/share/Steam:<home>/Games/Steam Library "
-        "STEAM_COMPAT_SHADER_PATH=<home>/Games/Steam Library/steamapps/shadercache/3012345678 PWD=<home>/Games/"
-        "Steam Library/steamapps/compatdata/3012345678/pfx/drive_c/Games/Zarnok | <home>/Games/Steam Library/"
-        "steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point --verb=waitforexitandrun -- <home>/.local/"
-        "share/Steam/compatibilitytools.d/GE-Proton9-20/proton waitforexitandrun %e %a |  | <home>/.local/share/"
-        "Steam/config/config.vdf"},
+        "STEAM_COMPAT_SHADER_PATH=<home>/Games/Steam Library/steamapps/shadercache/3012345678 SteamGameId="
+        "12937926171290501120 PWD=<home>/Games/Steam Library/steamapps/compatdata/3012345678/pfx/drive_c/Games/"
+        "Zarnok | <home>/Games/Steam Library/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point "
+        "--verb=waitforexitandrun -- <home>/.local/share/Steam/compatibilitytools.d/GE-Proton9-20/proton "
+        "waitforexitandrun %e %a -dx11 |  | <home>/.local/share/Steam/config/config.vdf"},
        {"Steam | <home>/.local/share/Steam | 3"},
-       {}},
-      {"Steam: shortcuts of two users in SteamApps, one without a stored id; the default Proton without its "
-       "runtime; a Proton that Steam's records do not name",
+       {"applying the launch options of Steam's shortcut \"Zarnok\": \"mangohud %command% -dx11\"",
+        "the launch options' program \"mangohud\" is not found; leaving it out"}},
+      {"Steam: shortcuts of three users in SteamApps, the signed-in one's first, with its launch options; one "
+       "without a stored id that is not Zarnok; the default Proton without its runtime; a Proton that Steam's "
+       "records do not name",
        [&](H h) {
          std::string root = h + "/.steam/debian-installation", lib = h + "/Windows Games";
          support::makeSteamRoot(root, {root, lib});
@@ -109,7 +113,13 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::makeSteamApp(lib, "2900000001", false);
          fs::rename(lib + "/steamapps", lib + "/SteamApps");
          support::makeSteamShortcuts(root, "111", {{0, "Zarnok", "/usr/games/zarnok.exe", "/usr/games"}});
-         support::makeSteamShortcuts(root, "222", {{2900000001, "Zarnok", "/usr/games/zarnok.exe", h + "/gone"}});
+         std::string game = lib + "/SteamApps/compatdata/2900000001/pfx/drive_c/Games/Zarnok/zarnok.exe";
+         support::makeSteamShortcuts(root, "222", {{2900000001, "Zarnok", game, h + "/gone"}});
+         support::makeSteamShortcuts(root, "333", {{2900000001, "Zarnok", game, lib,
+                                                    "PROTON_USE_WINED3D=1 '" + h + "/bin/game mode' %command% -w"}});
+         support::putFile(root + "/config/loginusers.vdf",
+                          "\"users\"\n{\n\t\"76561197960266061\"\n\t{\n\t\t\"MostRecent\"\t\t\"1\"\n\t}\n}\n");
+         program(h + "/bin/game mode");
          support::makeSteamToolChoice(root, {{"0", "proton_experimental"}, {"2900000001", "proton_gone"}});
          support::makeSteamAppinfo(root, {{"proton_experimental", "1493710"}});
          support::makeSteamTool(root, "1493710", "Proton - Experimental", "/proton %verb%", "1628350");
@@ -122,21 +132,25 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
         "STEAM_COMPAT_DATA_PATH=<home>/Windows Games/SteamApps/compatdata/2900000001 "
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.steam/debian-installation STEAM_COMPAT_TOOL_PATHS=<home>/Protons/"
         "Proton 8.0 STEAM_COMPAT_LIBRARY_PATHS=<home>/.steam/debian-installation:<home>/Windows Games "
-        "STEAM_COMPAT_SHADER_PATH=<home>/Windows Games/SteamApps/shadercache/2900000001 | <home>/Protons/"
-        "Proton 8.0/proton waitforexitandrun %e %a |  | <home>/.steam/debian-installation/config/config.vdf",
+        "STEAM_COMPAT_SHADER_PATH=<home>/Windows Games/SteamApps/shadercache/2900000001 SteamGameId="
+        "12455405162728521728 PWD=<home>/Windows Games PROTON_USE_WINED3D=1 | <home>/bin/game mode <home>/Protons/"
+        "Proton 8.0/proton waitforexitandrun %e %a -w |  | <home>/.steam/debian-installation/config/config.vdf",
         "Steam | <home>/Windows Games/SteamApps/compatdata/3212301172/pfx | STEAM_COMPAT_APP_ID=0 "
         "STEAM_COMPAT_DATA_PATH=<home>/Windows Games/SteamApps/compatdata/3212301172 "
         "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.steam/debian-installation STEAM_COMPAT_TOOL_PATHS=<home>/.steam/"
         "debian-installation/steamapps/common/Proton - Experimental STEAM_COMPAT_LIBRARY_PATHS=<home>/.steam/"
         "debian-installation:<home>/Windows Games STEAM_COMPAT_SHADER_PATH=<home>/Windows Games/SteamApps/"
-        "shadercache/3212301172 PWD=/usr/games | <home>/.steam/debian-installation/steamapps/common/"
+        "shadercache/3212301172 SteamGameId=13796728478676025344 | <home>/.steam/debian-installation/steamapps/common/"
         "Proton - Experimental/proton waitforexitandrun %e %a |  | <home>/.steam/debian-installation/config/"
         "config.vdf"},
        {"Steam | <home>/.steam/debian-installation | 2"},
        {"Steam's tool \"proton_gone\" for app 2900000001 is not found; the prefix was last set up by \"<home>/"
         "Protons/Proton 8.0\"",
+        "applying the launch options of Steam's shortcut \"Zarnok\": \"PROTON_USE_WINED3D=1 '<home>/bin/game mode' "
+        "%command% -w\"",
         "the runtime that \"<home>/.steam/debian-installation/steamapps/common/Proton - Experimental\" requires "
-        "(Steam app 1628350) is not installed; starting it without"}},
+        "(Steam app 1628350) is not installed; starting it without",
+        "Steam's shortcut \"Zarnok\" of app 3212301172 starts \"/usr/games/zarnok.exe\", not Zarnok"}},
       {"Flatpak Steam: paths inside its sandbox mapped back, a shared folder kept; its Proton refused",
        [](H h) {
          std::string app = h + flatpakSteam;
@@ -172,7 +186,8 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
         "|  | <home>/Games/SnapLibrary/steamapps/appmanifest_1091500.acf"},
        {"Steam | <home>/.snap/data/steam/common/.local/share/Steam | 1"},
        {}},
-      {"Heroic: wine; proton through umu, or in Steam's runtime with umu turned off; '~' for the home",
+      {"Heroic: wine; proton through umu, which has no runtime yet, or in Steam's runtime with umu turned off; '~' "
+       "for the home",
        [](H h) {
          std::string root = h + "/.local/share/Steam", config = h + "/.config/heroic";
          support::makeSteamRoot(root, {root});
@@ -184,15 +199,17 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::makeSteamTool(root, "1628350", "SteamLinuxRuntime_sniper", "/_v2-entry-point --verb=%verb% --", "");
          support::makeHeroicGame(h, config + "/GamesConfig", "Umu", h + "/Games/Heroic/Prefixes/Umu",
                                  config + "/tools/proton/GE-Proton9-20/proton", "proton");
+         program(config + "/tools/proton/GE-Proton9-20/proton");
          program(config + "/tools/runtimes/umu/umu_run.py");
        },
        {"Heroic | <home>/Games/Heroic/Prefixes/Other/pfx | STEAM_COMPAT_DATA_PATH=<home>/Games/Heroic/Prefixes/Other "
-        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam | <home>/.local/share/Steam/steamapps/common/"
+        "STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.local/share/Steam STEAM_COMPAT_APP_ID=0 SteamAppId=0 SteamGameId="
+        "heroic-Fortnite STEAM_COMPAT_INSTALL_PATH=<home>/Games/Heroic/Prefixes/Other/pfx/drive_c/Games/Zarnok | "
+        "<home>/.local/share/Steam/steamapps/common/"
         "SteamLinuxRuntime_sniper/_v2-entry-point --verb=waitforexitandrun -- <home>/.local/share/Steam/steamapps/"
         "common/Proton 8.0/proton waitforexitandrun %e %a |  | <home>/.config/heroic/GamesConfig/Fortnite.json",
-        "Heroic | <home>/Games/Heroic/Prefixes/Umu/pfx | WINEPREFIX=<home>/Games/Heroic/Prefixes/Umu PROTONPATH="
-        "<home>/.config/heroic/tools/proton/GE-Proton9-20 GAMEID=umu-0 PROTON_VERB=waitforexitandrun | <home>/"
-        ".config/heroic/tools/runtimes/umu/umu_run.py %e %a |  | <home>/.config/heroic/GamesConfig/Umu.json",
+        "Heroic | <home>/Games/Heroic/Prefixes/Umu/pfx |  |  | Heroic starts this game through umu, which has not set "
+        "up Steam's runtime yet: umu would download it first. | <home>/.config/heroic/GamesConfig/Umu.json",
         "Heroic | <home>/Games/Heroic/Prefixes/Zarnok | WINEPREFIX=<home>/Games/Heroic/Prefixes/Zarnok | "
         "<home>/.config/heroic/tools/wine/Wine-GE-Proton8-26/bin/wine %e %a |  | "
         "<home>/.config/heroic/GamesConfig/Zarnok.json"},
@@ -213,7 +230,9 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
         "%e %a |  | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Kept.json",
         "Heroic | <home>/.var/app/com.heroicgameslauncher.hgl/Prefixes/Zarnok/pfx | STEAM_COMPAT_DATA_PATH=<home>/"
         ".var/app/com.heroicgameslauncher.hgl/Prefixes/Zarnok STEAM_COMPAT_CLIENT_INSTALL_PATH=<home>/.var/app/"
-        "com.heroicgameslauncher.hgl/Prefixes/Zarnok | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/"
+        "com.heroicgameslauncher.hgl/Prefixes/Zarnok STEAM_COMPAT_APP_ID=0 SteamAppId=0 SteamGameId=heroic-Zarnok "
+        "STEAM_COMPAT_INSTALL_PATH=<home>/.var/app/com.heroicgameslauncher.hgl/Prefixes/Zarnok/pfx/drive_c/Games/"
+        "Zarnok | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/"
         "tools/proton/GE-Proton9-20/proton waitforexitandrun %e %a |  | <home>/.var/app/"
         "com.heroicgameslauncher.hgl/config/heroic/GamesConfig/Zarnok.json"},
        {"Heroic | <home>/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig | 2"},
@@ -242,7 +261,8 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
         "wine-ge-8-26-x86_64/bin/wine %e %a |  | <home>/.local/share/lutris/runners/wine.yml"},
        {"Lutris | <home>/.config/lutris/games | 2", "Lutris | <home>/.local/share/lutris/games | 2"},
        {}},
-      {"Lutris Flatpak: GE-Proton and a Proton folder through umu, a version not installed, its own Wine build",
+      {"Lutris Flatpak: the newest GE-Proton installed and a Proton folder through umu, with its runtime and never a "
+       "download; a version not installed, its own Wine build",
        [](H h) {
          std::string data = h + "/.var/app/net.lutris.Lutris/data/lutris", games = data + "/games";
          support::makeLutrisGame(h, games, "zarnok", h + "/Games/zarnok", "GE-Proton (Latest)");
@@ -252,21 +272,30 @@ TEST(GameManagers, FindsEachManagersPrefixesAndCommands) {
          support::makeLutrisGame(h, games, "other", h + "/Games/other", "wine-ge-8-26-x86_64");
          program(data + "/runners/wine/wine-ge-8-26-x86_64/bin/wine");
          program(data + "/runtime/umu/umu-run");
+         support::makeLutrisGame(h, games, "named", h + "/Games/named", "UMU-Proton");
+         for (const char *tool : {"/Steam/compatibilitytools.d/GE-Proton10-1/proton",
+                                  "/Steam/compatibilitytools.d/GE-Proton9-20/proton", "/umu/steamrt3/umu"})
+           program(h + "/.local/share" + tool);
        },
        {"Lutris | <home>/Games/folder | WINEPREFIX=<home>/Games/folder PROTONPATH=<home>/.var/app/net.lutris.Lutris/"
-        "data/lutris/runners/wine/GE-Proton9-20 GAMEID=umu-default PROTON_VERB=waitforexitandrun | <home>/.var/app/"
-        "net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a |  | <home>/.var/app/net.lutris.Lutris/data/"
-        "lutris/games/folder-1712345678.yml",
-        "Lutris | <home>/Games/gone | WINEPREFIX=<home>/Games/gone PROTONPATH=GE-Proton GAMEID=umu-default "
-        "PROTON_VERB=waitforexitandrun | <home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a | "
-        " | <home>/.var/app/net.lutris.Lutris/data/lutris/games/gone-1712345678.yml",
+        "data/lutris/runners/wine/GE-Proton9-20 GAMEID=umu-default PROTON_VERB=waitforexitandrun "
+        "UMU_RUNTIME_UPDATE=0 | <home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a |  | "
+        "<home>/.var/app/net.lutris.Lutris/data/lutris/games/folder-1712345678.yml",
+        "Lutris | <home>/Games/gone | WINEPREFIX=<home>/Games/gone PROTONPATH=<home>/.local/share/Steam/"
+        "compatibilitytools.d/GE-Proton10-1 GAMEID=umu-default PROTON_VERB=waitforexitandrun UMU_RUNTIME_UPDATE=0 | "
+        "<home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a |  | <home>/.var/app/"
+        "net.lutris.Lutris/data/lutris/games/gone-1712345678.yml",
+        "Lutris | <home>/Games/named |  |  | Lutris starts this game through umu with Proton (UMU-Proton), which is "
+        "not installed: umu would download it first. | <home>/.var/app/net.lutris.Lutris/data/lutris/games/"
+        "named-1712345678.yml",
         "Lutris | <home>/Games/other | WINEPREFIX=<home>/Games/other | <home>/.var/app/net.lutris.Lutris/data/"
         "lutris/runners/wine/wine-ge-8-26-x86_64/bin/wine %e %a |  | <home>/.var/app/net.lutris.Lutris/data/lutris/"
         "games/other-1712345678.yml",
-        "Lutris | <home>/Games/zarnok | WINEPREFIX=<home>/Games/zarnok PROTONPATH=GE-Proton GAMEID=umu-default "
-        "PROTON_VERB=waitforexitandrun | <home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a | "
-        " | <home>/.var/app/net.lutris.Lutris/data/lutris/games/zarnok-1712345678.yml"},
-       {"Lutris | <home>/.var/app/net.lutris.Lutris/data/lutris/games | 4"},
+        "Lutris | <home>/Games/zarnok | WINEPREFIX=<home>/Games/zarnok PROTONPATH=<home>/.local/share/Steam/"
+        "compatibilitytools.d/GE-Proton10-1 GAMEID=umu-default PROTON_VERB=waitforexitandrun UMU_RUNTIME_UPDATE=0 | "
+        "<home>/.var/app/net.lutris.Lutris/data/lutris/runtime/umu/umu-run %e %a |  | <home>/.var/app/"
+        "net.lutris.Lutris/data/lutris/games/zarnok-1712345678.yml"},
+       {"Steam | <home>/.local/share/Steam | 0", "Lutris | <home>/.var/app/net.lutris.Lutris/data/lutris/games | 5"},
        {"Lutris's Wine \"wine-ge-7-0-x86_64\" for \"<home>/.var/app/net.lutris.Lutris/data/lutris/games/"
         "gone-1712345678.yml\" is not installed; Lutris would start its default, GE-Proton"}},
       {"Bottles: its own folder, a folder of the player's, Flatpak",
@@ -413,5 +442,31 @@ TEST(GameManagers, ReadsSteamsKeyValuesAsSteamDoes) {
     bool keyed = c.bytes[0] == 1 && c.bytes.size() < 9;
     bool ok = vdfParseBinary(c.bytes, nodes, why, keyed ? &table : nullptr);
     EXPECT_EQ(ok ? show(nodes) : "damaged: " + why, c.read) << c.what;
+  }
+  // appinfo.vdf as Steam wrote it over the years, byte by byte: the magic
+  // (its version), the universe, from 29 where the table of keys is; app 7
+  // of so many bytes, the header Steam keeps of it and its KeyValues; app 0.
+  using namespace std::string_literals;
+  const std::string head40(40, 'h'), head60(60, 'h'), keyed = "\x01\0\0\0\0b\0\x08"s;
+  const std::string named = "\x01"s + "a\0b\0\x08"s, end = "\0\0\0\0"s, keys = "\x01\0\0\0a\0"s;
+  const struct {
+    const char *what;
+    std::string bytes, read;
+  } appinfo[] = {
+      {"version 27", "\x27\x44\x56\x07\x01\0\0\0\x07\0\0\0\x2e\0\0\0"s + head40 + named + end, "a=b;"},
+      {"version 28", "\x28\x44\x56\x07\x01\0\0\0\x07\0\0\0\x42\0\0\0"s + head60 + named + end, "a=b;"},
+      {"version 29", "\x29\x44\x56\x07\x01\0\0\0\x60\0\0\0\0\0\0\0\x07\0\0\0\x44\0\0\0"s + head60 + keyed + end + keys,
+       "a=b;"},
+      {"an unknown magic", "\x26\x44\x56\x07\x01\0\0\0\x07\0\0\0\x2e\0\0\0"s + head40 + named + end,
+       "a version of the file this launcher does not know"},
+      {"the keys past the end", "\x29\x44\x56\x07\x01\0\0\0\x7f\0\0\0\0\0\0\0\x07\0\0\0\x44\0\0\0"s + head60 + keyed + end + keys,
+       "damaged"},
+  };
+  std::string file = support::makeTempDir() + "/appinfo.vdf";
+  for (const auto &c : appinfo) {
+    std::vector<VdfNode> nodes;
+    std::string why;
+    ASSERT_TRUE(support::writeFile(file, c.bytes));
+    EXPECT_EQ(readAppinfoSection(file, 7, nodes, why) ? show(nodes) : why, c.read) << c.what;
   }
 }

@@ -7,6 +7,7 @@
 // name in the bottles folder.  bottles-cli starts a program in the bottle
 // "Name" and passes what follows "--" on to it.
 #include "platform/posix/games/records.h"
+#include "platform/posix/wine/starter.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ static void bottle(ManagerSearch &search, const std::string &bottles, const std:
     prefix.start.command = {"flatpak", "run", "--command=bottles-cli", "com.usebottles.bottles"};
   else
     prefix.start.command = {"bottles-cli"};
-  prefix.start.command.insert(prefix.start.command.end(), {"run", "-b", name, "-e", "%e", "--", "%a"});
+  prefix.start.command.insert(prefix.start.command.end(), {"run", "-b", starterLiteral(name), "-e", "%e", "--", "%a"});
   listPrefix(search, prefix);
 }
 

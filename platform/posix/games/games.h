@@ -22,6 +22,11 @@ struct ManagerStart {
   // The record this way of starting was read from (for the log), and a
   // change to which may change it: the launcher notices that change.
   std::string record;
+  // Every other file it came from, there or not: the manager's other
+  // records, the tools' manifests and the programs the command runs (the
+  // ones in the command by their paths).  Any of them changed, come or
+  // gone calls for a new search too.
+  std::vector<std::string> watched;
   // Environment assignments ("NAME=value") to add to the launcher's own
   // environment, and the command: program (looked up in PATH when it holds
   // no '/') and arguments.  In the command "%e" stands for the game's Linux

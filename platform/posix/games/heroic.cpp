@@ -122,13 +122,22 @@ static void heroicGame(ManagerSearch &search, const std::string &file, const std
     prefix.prefix = winePrefix + "/pfx";
     std::string umu = settings.umu ? findUmu({config + "/tools/runtimes/umu"}) : "";
     if (!umu.empty()) {
-      prefix.start = umuStart(umu, file, winePrefix, directoryOf(bin), "umu-0");
+      prefix.start = umuStart(search, umu, file, winePrefix, directoryOf(bin), "umu-0");
     } else {
       std::vector<std::string> toolPaths;
-      steamToolCommand(steam.get(), search, directoryOf(bin), prefix.start.command, toolPaths);
-      prefix.start.command.insert(prefix.start.command.end(), {"%e", "%a"});
-      prefix.start.environment = {"STEAM_COMPAT_DATA_PATH=" + winePrefix,
-                                  "STEAM_COMPAT_CLIENT_INSTALL_PATH=" + (steam ? steam->root : winePrefix)};
+      ManagerStart &start = prefix.start;
+      steamToolCommand(steam.get(), search, directoryOf(bin), start.command, toolPaths, start.watched);
+      start.command.insert(start.command.end(), {"%e", "%a"});
+      // And what Heroic sets for a game not from Steam (setupWineEnvVars):
+      // no app id, its own game id for Proton's log, and the game's folder.
+      start.environment = {"STEAM_COMPAT_DATA_PATH=" + winePrefix,
+                           "STEAM_COMPAT_CLIENT_INSTALL_PATH=" + (steam ? steam->root : winePrefix),
+                           "STEAM_COMPAT_APP_ID=0", "SteamAppId=0", "SteamGameId=heroic-" + appName};
+      prefix.startFor = [start](const std::string &program) {
+        ManagerStart own = start;
+        own.environment.push_back("STEAM_COMPAT_INSTALL_PATH=" + directoryOf(program));
+        return own;
+      };
     }
   } else {
     // "crossover" (a CrossOver bottle, CX_BOTTLE) and "toolkit" (Apple's

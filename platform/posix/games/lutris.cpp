@@ -56,7 +56,7 @@ bool isProtonName(const std::string &version) {
 
 static ManagerStart lutrisStart(ManagerSearch &search, const YamlValues &settings, const std::string &version,
                                 const std::string &record, const std::string &prefix, const std::string &data) {
-  ManagerStart start{record, {"WINEPREFIX=" + prefix}, {}, "", ""};
+  ManagerStart start{record, {}, {"WINEPREFIX=" + prefix}, {}, "", ""};
   for (const auto &w : systemWines)
     if (version == w.version) start.command = {w.wine, "%e", "%a"};
   if (version == "custom") {
@@ -86,10 +86,11 @@ static ManagerStart lutrisStart(ManagerSearch &search, const YamlValues &setting
   if (umu.empty()) {
     refuse(start, N_("Install umu-launcher, or choose a Wine version for Zarnok in Lutris, then open the link again."),
            // Translators: %s is a Proton version, such as GE-Proton or GE-Proton9-20.
-           N_("Lutris starts this game with Proton (%s) through umu, which is not installed."), proton.c_str());
+           N_("Lutris starts this game with Proton (%s) through umu, which is not installed."),
+           proton.substr(proton.rfind('/') + 1).c_str());
     return start;
   }
-  return umuStart(umu, record, prefix, proton, "umu-default");
+  return umuStart(search, umu, record, prefix, proton, "umu-default");
 }
 
 static void lutrisGame(ManagerSearch &search, const std::string &file, const std::string &games,
@@ -113,6 +114,8 @@ static void lutrisGame(ManagerSearch &search, const std::string &file, const std
   prefix.prefix = prefixPath;
   prefix.start = lutrisStart(search, version == "custom" && record != file ? runner : settings, version, record,
                              prefixPath, data);
+  // A version set for the game later overrides the runner's.
+  if (record != file) prefix.start.watched.push_back(file);
   listPrefix(search, prefix);
 }
 

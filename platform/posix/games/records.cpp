@@ -81,7 +81,7 @@ void refuse(ManagerStart &start, const char *next, const char *format, ...) {
   va_start(args, format);
   platFormatTexts(english, sizeof english, shown, sizeof shown, next, format, args);
   va_end(args);
-  start = ManagerStart{start.record, {}, {}, english, shown};
+  start = ManagerStart{start.record, {}, {}, {}, english, shown};
 }
 
 void listPrefix(ManagerSearch &search, const ManagedPrefix &prefix) {

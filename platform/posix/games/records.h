@@ -36,10 +36,11 @@ void findBottles(ManagerSearch &search);
 // umu-run: on PATH, else in the first of folders that holds it (as
 // umu-run, or as its script umu_run.py); "" when there is none.
 std::string findUmu(const std::vector<std::string> &folders);
-// How umu starts a program: in prefix, with proton (a folder, or a name
-// umu knows), under gameId.
-ManagerStart umuStart(const std::string &umu, const std::string &record, const std::string &prefix,
-                      const std::string &proton, const std::string &gameId);
+// How umu starts a program for the manager searched: in prefix, with
+// proton (a folder, or a name umu knows) as an installed folder, under
+// gameId; refused where umu would download first.
+ManagerStart umuStart(ManagerSearch &search, const std::string &umu, const std::string &record,
+                      const std::string &prefix, const std::string &proton, const std::string &gameId);
 
 // The names in a folder, sorted by their bytes; none when it cannot be read.
 std::vector<std::string> folderEntries(const std::string &dir);

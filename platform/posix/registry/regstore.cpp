@@ -126,7 +126,8 @@ void markBroken(const std::string &path, const Problem &problem) {
 // Why the file cannot be read, in words of our own: strerror's are the C
 // library's, in English whatever the player's language.
 Problem cannotRead(const std::string &path, int error) {
-  const char *next = N_("Move that file away, then try again.");
+  const char *next = error == EISDIR ? N_("Move that folder away, then try again.")
+                                     : N_("Move that file away, then try again.");
   const char *file = path.c_str();
   // Translators: %s is the registry file's path.
   const char *format = N_("The registry file \"%s\" cannot be read: you have no permission to read it.");

@@ -5,6 +5,9 @@
 // and "StartDir" (the last two in double quotes), then the shortcut's
 // options; other tools that write the file spell the keys in other cases.
 #include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
 
 #include "platform/posix/steam/steam.h"
 
@@ -45,7 +48,8 @@ static void readShortcuts(SteamInstall &steam, const std::string &file) {
   for (const VdfNode &entry : list->children) {
     if (!entry.block) continue;
     SteamShortcut shortcut{vdfText(entry.children, "AppName"), vdfText(entry.children, "Exe"),
-                           unquoted(vdfText(entry.children, "StartDir"))};
+                           unquoted(vdfText(entry.children, "StartDir")), vdfText(entry.children, "LaunchOptions"),
+                           file};
     // The stored id is Steam's own (it may differ from the computed one
     // once Steam has changed it), a signed 32-bit number in the file.
     const VdfNode *appid = vdfFind(entry.children, "appid");
@@ -53,18 +57,90 @@ static void readShortcuts(SteamInstall &steam, const std::string &file) {
                       ? (uint32_t)strtoll(appid->value.c_str(), nullptr, 10)
                       : steamShortcutId(shortcut.exe, shortcut.name);
     shortcut.exe = unquoted(shortcut.exe);
+    // An id held by the user read first keeps that user's shortcut.
     steam.shortcuts.emplace(id, shortcut);
   }
+}
+
+// The userdata folder of the user signed in last: loginusers.vdf keeps each
+// user under the 64-bit Steam ID, whose low 32 bits name the folder
+// (protontricks' get_current_steam_user_id).  "" when none is marked.
+static std::string signedInUser(SteamInstall &steam) {
+  std::string file = steam.root + "/config/loginusers.vdf", text, why;
+  std::vector<VdfNode> nodes;
+  if (!isRegularFile(file) || !readRecord(steam.search, file, text)) return "";
+  if (!vdfParse(text, nodes, why)) {
+    noteDamaged(steam.search, file, why);
+    return "";
+  }
+  const VdfNode *users = vdfFind(nodes, "users");
+  if (!users || !users->block) return "";
+  for (const VdfNode &user : users->children)
+    if (user.block && vdfText(user.children, "MostRecent") == "1")
+      return std::to_string(strtoull(user.key.c_str(), nullptr, 10) & 0xFFFFFFFFu);
+  return "";
 }
 
 const SteamShortcut *steamShortcut(SteamInstall &steam, uint32_t id) {
   if (!steam.shortcutsRead) {
     steam.shortcutsRead = true;
-    for (const std::string &user : folderEntries(steam.root + "/userdata")) {
+    std::vector<std::string> users = folderEntries(steam.root + "/userdata");
+    std::string first = signedInUser(steam);
+    for (size_t i = 0; i < users.size(); ++i)
+      if (users[i] == first) std::rotate(users.begin(), users.begin() + i, users.begin() + i + 1);
+    for (const std::string &user : users) {
       std::string file = steam.root + "/userdata/" + user + "/config/shortcuts.vdf";
       if (isRegularFile(file)) readShortcuts(steam, file);
     }
   }
   auto found = steam.shortcuts.find(id);
   return found == steam.shortcuts.end() ? nullptr : &found->second;
+}
+
+static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+bool steamLaunchOptions(const std::string &text, std::vector<std::string> &before,
+                        std::vector<std::string> &after) {
+  before.clear();
+  after.clear();
+  std::vector<std::string> words;
+  bool split = false;
+  for (size_t i = 0; i < text.size();) {
+    if (isBlank(text[i])) {
+      ++i;
+      continue;
+    }
+    std::string word;
+    bool quoted = false;
+    char quote = 0;
+    for (; i < text.size() && (quote || !isBlank(text[i])); ++i) {
+      char c = text[i];
+      if (quote == '\'') {
+        if (c == '\'')
+          quote = 0;
+        else
+          word += c;
+      } else if (quote && c == '"') {
+        quote = 0;
+      } else if (!quote && (c == '\'' || c == '"')) {
+        quote = c;
+        quoted = true;
+      } else if (c == '\\' && i + 1 < text.size() &&
+                 (!quote || text[i + 1] == '"' || text[i + 1] == '\\' || text[i + 1] == '$' || text[i + 1] == '`')) {
+        word += text[++i];
+      } else {
+        word += c;
+      }
+    }
+    if (quote) return false;
+    // Steam puts its command in place of the first "%command%".
+    if (!quoted && word == "%command%" && !split) {
+      split = true;
+      before.swap(words);
+    } else {
+      words.push_back(word);
+    }
+  }
+  after.swap(words);
+  return true;
 }

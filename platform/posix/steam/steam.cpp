@@ -143,12 +143,11 @@ static void libraryPrefixes(ManagerSearch &search, const std::shared_ptr<SteamIn
       prefix.startFor = [steam, command, appid, compatdata](const std::string &program) {
         std::string folder, manifest;
         if (steamAppFolder(*steam, appid, folder, manifest) && isInside(program, folder)) {
-          ManagerStart start{manifest, {}, command, "", ""};
+          ManagerStart start{manifest, {}, {}, command, "", ""};
           start.command.insert(start.command.end(), {"-applaunch", appid, "%a"});
           return start;
         }
-        const SteamShortcut *shortcut = steamShortcut(*steam, (uint32_t)strtoul(appid.c_str(), nullptr, 10));
-        return steamProtonStart(*steam, compatdata, appid, shortcut ? shortcut->startDir : "");
+        return steamProtonStart(*steam, compatdata, appid, program);
       };
       listPrefix(search, prefix);
     }

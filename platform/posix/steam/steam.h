@@ -20,10 +20,16 @@
 
 enum SteamKind { STEAM_NATIVE, STEAM_FLATPAK, STEAM_SNAP };
 
-// A game the player added to Steam: the program, its name and the folder
-// it starts in, as the shortcut keeps them (without Steam's quotes).
+// A game the player added to Steam: the program, its name, the folder it
+// starts in (without Steam's quotes) and the player's launch options, as
+// the shortcut keeps them, and the shortcuts.vdf it is in.
 struct SteamShortcut {
-  std::string name, exe, startDir;
+  std::string name, exe, startDir, options, file;
+};
+
+// A custom tool: its folder, and the compatibilitytool.vdf that names it.
+struct SteamCustomTool {
+  std::string folder, declaredIn;
 };
 
 // One Steam installation (its "root").  What its records say beyond its
@@ -38,7 +44,7 @@ struct SteamInstall {
   bool shortcutsRead = false;
   std::map<uint32_t, SteamShortcut> shortcuts;  // by shortcut id
   bool toolsRead = false;
-  std::map<std::string, std::string> customTools;  // folders by internal name
+  std::map<std::string, SteamCustomTool> customTools;  // by internal name
   bool appinfoRead = false;
   std::map<std::string, std::string> valveTools;  // app ids by name and alias
 };
@@ -62,24 +68,42 @@ bool isInside(const std::string &path, const std::string &folder);
 // get_appid_from_shortcut, crc32 of the program as stored and the name,
 // with the top bit set.  The prefix is compatdata/<id>.
 uint32_t steamShortcutId(const std::string &exe, const std::string &name);
-// The shortcut of that id in any Steam user's shortcuts.vdf, or null.
+// The shortcut of that id in the shortcuts.vdf of the Steam user signed in
+// last (config/loginusers.vdf's MostRecent), else of any other, or null.
 const SteamShortcut *steamShortcut(SteamInstall &steam, uint32_t id);
+// A shortcut's launch options as Steam applies them to the command it
+// composes: the words before "%command%" (variables, then a wrapper
+// program and its arguments) and those after it, which follow the game's
+// own arguments; options without "%command%" are all after it.  Words are
+// read as a shell reads them (blanks between, quotes and backslashes),
+// without expanding anything.  False when a quote is not closed.
+bool steamLaunchOptions(const std::string &text, std::vector<std::string> &before,
+                        std::vector<std::string> &after);
 
 // --- tools.cpp
 
-// How Steam starts a program through the Proton it uses for app id (a
-// shortcut's, or an installed game's whose prefix the program borrows),
-// in the prefix of compatdata (<library>/steamapps/compatdata/<id>), in
-// the folder start (the program's own when empty).
+// How Steam starts program (a Linux path) through the Proton it uses for
+// app id (a shortcut's, or an installed game's whose prefix the program
+// borrows), in the prefix of compatdata (<library>/steamapps/compatdata/
+// <id>).  The shortcut of that id lends its start folder and launch
+// options only when it is the program's own.
 ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata, const std::string &appid,
-                              const std::string &start);
+                              const std::string &program);
 // The words Steam runs a tool in folder with for a game (its manifest's
 // command line, waitforexitandrun for %verb%), after those of the runtime
-// it requires when that is installed in one of steam's libraries (steam
-// may be null: none).  toolPaths gets the tools' folders, innermost
-// first.  A tool without a manifest is a bare Proton: its proton script.
-void steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::string &folder,
-                      std::vector<std::string> &words, std::vector<std::string> &toolPaths);
+// it requires when that is installed in one of steam's libraries with its
+// manifest and entry point (steam may be null: none); else the tool alone,
+// with a line saying why.  toolPaths gets the tools' folders, innermost
+// first; watched the files they came from and the programs they run.  A
+// tool without a manifest is a bare Proton: its proton script.  False when
+// the tool's own program is not there.
+bool steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::string &folder,
+                      std::vector<std::string> &words, std::vector<std::string> &toolPaths,
+                      std::vector<std::string> &watched);
+// One app's section of appinfo.vdf (versions 27, 28 and 29), where Steam
+// caches what it knows of every app.  False, with why, when the file
+// cannot be read, has no such section, or is damaged.
+bool readAppinfoSection(const std::string &file, uint32_t appid, std::vector<VdfNode> &nodes, std::string &why);
 // The Proton that last set up the prefix of compatdata, as its config_info
 // names it: "" when it names none that is there.
 std::string steamLastProton(const std::string &compatdata);

@@ -4,11 +4,15 @@
 // custom tool's compatibilitytool.vdf, or one of Valve's own through
 // appcache/appinfo.vdf), and the command its manifest and the manifest of
 // the runtime it requires make, as Steam composes them for a non-Steam game
-// (steam-runtime-tools' account of the compatibility tool interface).
+// (steam-runtime-tools' account of the compatibility tool interface), with
+// the player's launch options.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include "platform/posix/steam/steam.h"
+#include "platform/posix/wine/prefix.h"
+#include "platform/posix/wine/starter.h"
 
 namespace {
 
@@ -59,7 +63,7 @@ void readCustomToolsIn(SteamInstall &steam, const std::string &dir) {
       continue;
     std::string path = vdfText(tool.children, "install_path"), folder = directoryOf(file);
     if (path.empty()) continue;
-    steam.customTools[tool.key] = path == "." ? folder : path[0] == '/' ? path : folder + "/" + path;
+    steam.customTools[tool.key] = {path == "." ? folder : path[0] == '/' ? path : folder + "/" + path, file};
   }
 }
 
@@ -85,13 +89,13 @@ bool readNumber(FILE *f, size_t size, uint64_t &out) {
   return true;
 }
 
-// One app's section of appinfo.vdf, where Steam caches what it knows of
-// every app: tens of megabytes, so the sections before it are skipped by
-// their sizes, not read.  A header (magic, universe; since version 29 the
-// offset of the table of keys), then per app its id, the size of the rest,
-// a fixed header (40 bytes before version 28, 60 since) and the binary
-// KeyValues; an id of 0 ends the list.  False, with why, when the file
-// cannot be read, has no such section, or is damaged.
+}  // namespace
+
+// appinfo.vdf is tens of megabytes, so the sections before the one wanted
+// are skipped by their sizes, not read.  A header (magic, universe; since
+// version 29 the offset of the table of keys), then per app its id, the
+// size of the rest, a fixed header (40 bytes before version 28, 60 since)
+// and the binary KeyValues; an id of 0 ends the list.
 bool readAppinfoSection(const std::string &file, uint32_t appid, std::vector<VdfNode> &nodes, std::string &why) {
   FILE *f = fopen(file.c_str(), "rb");
   if (!f) {
@@ -143,6 +147,8 @@ bool readAppinfoSection(const std::string &file, uint32_t appid, std::vector<Vdf
   return vdfParseBinary(data.substr(skipped), nodes, why, version == 29 ? &keys : nullptr);
 }
 
+namespace {
+
 // Valve's own tools by name and by each of their aliases: their app ids.
 void readValveTools(SteamInstall &steam) {
   if (steam.appinfoRead) return;
@@ -166,16 +172,88 @@ void readValveTools(SteamInstall &steam) {
 }
 
 // The folder of the tool of that name: a custom tool's, else one of
-// Valve's installed as an app in any library.  "" when none is.
-std::string toolFolder(SteamInstall &steam, const std::string &name) {
+// Valve's installed as an app in any library.  "" when none is.  watched
+// gets what named it, or where a tool installed later would be named.
+std::string toolFolder(SteamInstall &steam, const std::string &name, std::vector<std::string> &watched) {
   readCustomTools(steam);
   auto custom = steam.customTools.find(name);
-  if (custom != steam.customTools.end()) return custom->second;
+  if (custom != steam.customTools.end()) {
+    watched.push_back(custom->second.declaredIn);
+    return custom->second.folder;
+  }
   readValveTools(steam);
+  watched.push_back(steam.root + "/appcache/appinfo.vdf");
   auto valve = steam.valveTools.find(name);
   std::string folder, manifest;
-  if (valve != steam.valveTools.end() && steamAppFolder(steam, valve->second, folder, manifest)) return folder;
+  if (valve != steam.valveTools.end() && steamAppFolder(steam, valve->second, folder, manifest)) {
+    watched.push_back(manifest);
+    return folder;
+  }
+  watched.push_back(steam.root + "/compatibilitytools.d");
   return "";
+}
+
+// A tool's own words, from its toolmanifest.vdf (watched, there or not),
+// with the app id of the tool it requires.  False when it has no manifest.
+bool manifestCommand(ManagerSearch &search, const std::string &folder, std::vector<std::string> &own,
+                     std::string &required, std::vector<std::string> &watched) {
+  std::string file = folder + "/toolmanifest.vdf", text, why;
+  std::vector<VdfNode> nodes;
+  watched.push_back(file);
+  own.clear();
+  if (!isRegularFile(file) || !readRecord(search, file, text, largestManifest) || !vdfParse(text, nodes, why))
+    return false;
+  // Version 2 manifests give one command line with %verb%; version 1
+  // manifests one a verb.
+  std::string line = vdfText(nodes, "manifest/commandline_waitforexitandrun");
+  if (line.empty()) line = vdfText(nodes, "manifest/commandline");
+  for (std::string word : splitText(line, ' ')) {
+    if (word.empty()) continue;
+    size_t verb = word.find("%verb%");
+    if (verb != std::string::npos) word.replace(verb, 6, "waitforexitandrun");
+    // The first word is relative to the tool's folder.
+    own.push_back(own.empty() && word[0] == '/' ? folder + word : word);
+  }
+  if (own.empty()) own = {folder + "/proton", "waitforexitandrun"};
+  required = vdfText(nodes, "manifest/require_tool_appid");
+  watched.push_back(own[0]);
+  return true;
+}
+
+// The words of the runtime of app id required, installed in one of
+// steam's libraries: false, with why, when it cannot be used.
+bool runtimeCommand(SteamInstall *steam, ManagerSearch &search, const std::string &tool, const std::string &required,
+                    std::vector<std::string> &words, std::string &runtime, std::string &why,
+                    std::vector<std::string> &watched) {
+  std::string manifest, own;
+  if (!steam || !steamAppFolder(*steam, required, runtime, manifest)) {
+    // Where Steam would put its manifest when installing it.
+    for (const std::string &library : steam ? steam->libraries : std::vector<std::string>())
+      for (const std::string &steamapps : steamappsFolders(library))
+        watched.push_back(steamapps + "/appmanifest_" + required + ".acf");
+    if (!manifest.empty()) watched.push_back(manifest);
+    why = "is not installed";
+    return false;
+  }
+  watched.push_back(manifest);
+  if (isInside(runtime, tool) || isInside(tool, runtime)) {
+    why = "is the tool itself";
+    return false;
+  }
+  if (!isDirectory(runtime)) {
+    why = "is not usable: its folder \"" + runtime + "\" is missing";
+    watched.push_back(runtime + "/toolmanifest.vdf");
+    return false;
+  }
+  if (!manifestCommand(search, runtime, words, own, watched)) {
+    why = "is not usable: \"" + runtime + "/toolmanifest.vdf\" is missing";
+    return false;
+  }
+  if (!isRegularFile(words[0])) {
+    why = "is not usable: \"" + words[0] + "\" is missing";
+    return false;
+  }
+  return true;
 }
 
 std::string joined(const std::vector<std::string> &parts, const char *separator) {
@@ -202,66 +280,117 @@ std::string steamLastProton(const std::string &compatdata) {
   return "";
 }
 
-void steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::string &folder,
-                      std::vector<std::string> &words, std::vector<std::string> &toolPaths) {
-  std::string file = folder + "/toolmanifest.vdf", text, why;
-  std::vector<VdfNode> nodes;
-  if (!isRegularFile(file) || !readRecord(search, file, text, largestManifest) || !vdfParse(text, nodes, why)) {
-    words = {folder + "/proton", "waitforexitandrun"};
-    toolPaths = {folder};
-    return;
-  }
-  // Version 2 manifests give one command line with %verb%; version 1
-  // manifests one a verb.
-  std::string line = vdfText(nodes, "manifest/commandline_waitforexitandrun");
-  if (line.empty()) line = vdfText(nodes, "manifest/commandline");
+bool steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::string &folder,
+                      std::vector<std::string> &words, std::vector<std::string> &toolPaths,
+                      std::vector<std::string> &watched) {
   std::vector<std::string> own;
-  for (std::string word : splitText(line, ' ')) {
-    if (word.empty()) continue;
-    size_t verb = word.find("%verb%");
-    if (verb != std::string::npos) word.replace(verb, 6, "waitforexitandrun");
-    // The first word is relative to the tool's folder.
-    own.push_back(own.empty() && word[0] == '/' ? folder + word : word);
+  std::string required, runtime, why;
+  if (!manifestCommand(search, folder, own, required, watched)) {
+    own = {folder + "/proton", "waitforexitandrun"};
+    watched.push_back(own[0]);
   }
-  if (own.empty()) own = {folder + "/proton", "waitforexitandrun"};
-  words.clear();
+  words = own;
   toolPaths = {folder};
-  std::string required = vdfText(nodes, "manifest/require_tool_appid"), runtime, manifest;
-  if (!required.empty()) {
-    if (steam && steamAppFolder(*steam, required, runtime, manifest) && !isInside(runtime, folder) &&
-        !isInside(folder, runtime)) {
-      std::vector<std::string> outer, outerPaths;
-      steamToolCommand(nullptr, search, runtime, outer, outerPaths);
-      words = outer;
-      toolPaths.insert(toolPaths.end(), outerPaths.begin(), outerPaths.end());
-    } else {
-      noteLine(search.note, "the runtime that \"" + folder + "\" requires (Steam app " + required +
-                                ") is not installed; starting it without");
-    }
+  if (!isRegularFile(own[0])) return false;
+  if (required.empty()) return true;
+  std::vector<std::string> outer;
+  if (runtimeCommand(steam, search, folder, required, outer, runtime, why, watched)) {
+    words.insert(words.begin(), outer.begin(), outer.end());
+    toolPaths.push_back(runtime);
+  } else {
+    noteLine(search.note, "the runtime that \"" + folder + "\" requires (Steam app " + required + ") " + why +
+                              "; starting it without");
   }
-  words.insert(words.end(), own.begin(), own.end());
+  return true;
 }
 
+namespace {
+
+bool sameFile(const std::string &a, const std::string &b) {
+  struct stat x, y;
+  if (stat(a.c_str(), &x) != 0 || stat(b.c_str(), &y) != 0) return realPath(a) == realPath(b);
+  return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// Sets an assignment ("NAME=value"), replacing one of the same name.
+void assign(std::vector<std::string> &environment, const std::string &assignment) {
+  std::string name = assignment.substr(0, assignment.find('=') + 1);
+  for (std::string &set : environment)
+    if (set.compare(0, name.size(), name) == 0) {
+      set = assignment;
+      return;
+    }
+  environment.push_back(assignment);
+}
+
+// The shortcut's launch options on the command: its variables set, its
+// wrapper program before, its words after the address.  A word that
+// begins with '%' is one of the player's, never the game or the address.
+void applyLaunchOptions(ManagerSearch &search, const SteamShortcut &shortcut, ManagerStart &start) {
+  std::vector<std::string> before, after;
+  if (shortcut.options.empty()) return;
+  if (!steamLaunchOptions(shortcut.options, before, after)) {
+    noteLine(search.note, "the launch options of Steam's shortcut \"" + shortcut.name + "\" (\"" + shortcut.options +
+                              "\") have a quote that is not closed; leaving them out");
+    return;
+  }
+  noteLine(search.note, "applying the launch options of Steam's shortcut \"" + shortcut.name + "\": \"" +
+                            shortcut.options + "\"");
+  size_t set = 0;
+  for (; set < before.size() && isAssignment(before[set]); ++set) assign(start.environment, before[set]);
+  before.erase(before.begin(), before.begin() + set);
+  if (!before.empty()) {
+    std::string program = programPath(before[0]);
+    if (program.empty()) {
+      noteLine(search.note, "the launch options' program \"" + before[0] + "\" is not found; leaving it out");
+      before.clear();
+    } else {
+      before[0] = program;
+      start.watched.push_back(program);
+    }
+  }
+  for (std::string &word : before) word = starterLiteral(word);
+  for (std::string &word : after) word = starterLiteral(word);
+  start.command.insert(start.command.begin(), before.begin(), before.end());
+  start.command.insert(start.command.end(), after.begin(), after.end());
+}
+
+// The shortcut's program as a Linux path: a Windows path ("C:\...") is
+// read through the drives of the prefix.
+std::string shortcutProgram(const std::string &exe, const std::string &prefix) {
+  std::string path;
+  return exe.size() > 1 && exe[1] == ':' && wineUnixPath(prefix, exe, path) ? path : exe;
+}
+
+}  // namespace
+
 ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata, const std::string &appid,
-                              const std::string &start) {
+                              const std::string &program) {
   ManagerStart result;
   result.record = steam.root + "/config/config.vdf";
   if (steam.kind == STEAM_FLATPAK) {
     refuse(result,
-           N_("Join the server from within Zarnok, or install Zarnok with a Steam that is not a Flatpak, or with "
-              "Heroic, Lutris, Bottles or Wine, and run ZarnoLaunch -install again."),
+           N_("Join the server from within Zarnok, or install Zarnok with a Steam that is not installed as a "
+              "Flatpak, or with Heroic, Lutris, Bottles or Wine, and run ZarnoLaunch -install again."),
            N_("Zarnok is in Steam's Flatpak, and only Steam itself can start the Proton that runs it there."));
     return result;
   }
+  uint64_t id = strtoull(appid.c_str(), nullptr, 10);
+  const SteamShortcut *shortcut = steamShortcut(steam, (uint32_t)id);
   std::string name = mappedTool(steam, appid);
-  std::string folder = name.empty() ? "" : toolFolder(steam, name);
-  if (folder.empty()) {
-    folder = steamLastProton(compatdata);
-    if (!folder.empty())
-      noteLine(steam.search.note, "Steam's tool \"" + name + "\" for app " + appid +
-                                      " is not found; the prefix was last set up by \"" + folder + "\"");
+  std::vector<std::string> toolPaths, &watched = result.watched;
+  std::string folder = name.empty() ? "" : toolFolder(steam, name, watched);
+  bool usable = !folder.empty() && steamToolCommand(&steam, steam.search, folder, result.command, toolPaths, watched);
+  if (!usable) {
+    std::string why = folder.empty() ? "is not found" : "cannot start: \"" + result.command[0] + "\" is missing";
+    std::string last = steamLastProton(compatdata);
+    watched.push_back(compatdata + "/config_info");
+    if (!name.empty())
+      noteLine(steam.search.note, "Steam's tool \"" + name + "\" for app " + appid + " " + why +
+                                      (last.empty() ? "" : "; the prefix was last set up by \"" + last + "\""));
+    usable = !last.empty() && steamToolCommand(&steam, steam.search, last, result.command, toolPaths, watched);
   }
-  if (folder.empty()) {
+  if (!usable) {
     const char *next = N_("Start Zarnok once from Steam, then open the link again.");
     if (name.empty())
       refuse(result, next, N_("Steam has no Proton chosen for this game, and none has run it yet."));
@@ -271,8 +400,6 @@ ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata
              N_("ZarnoLaunch cannot find the Proton that Steam starts this game with (%s)."), name.c_str());
     return result;
   }
-  std::vector<std::string> toolPaths;
-  steamToolCommand(&steam, steam.search, folder, result.command, toolPaths);
   result.command.insert(result.command.end(), {"%e", "%a"});
   // What Steam sets for a non-Steam game: no app id of Steam's, its data
   // folder, the client, and the folders the runtime's container must show.
@@ -283,6 +410,20 @@ ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata
                         "STEAM_COMPAT_TOOL_PATHS=" + joined(toolPaths, ":"),
                         "STEAM_COMPAT_LIBRARY_PATHS=" + joined(steam.libraries, ":"),
                         "STEAM_COMPAT_SHADER_PATH=" + steamapps + "/shadercache/" + appid};
-  if (!start.empty() && isDirectory(start)) result.environment.push_back("PWD=" + start);
+  // A shortcut's prefix bears its id, which has the top bit set.  Steam
+  // gives the game its game id, the shortcut's type over the id: Proton
+  // names its log after it and sets the game's process up by it.
+  if (id >= 0x80000000u && id <= 0xFFFFFFFFu)
+    result.environment.push_back("SteamGameId=" + std::to_string(id << 32 | 0x02000000u));
+  if (!shortcut) return result;
+  watched.push_back(shortcut->file);
+  if (!sameFile(shortcutProgram(shortcut->exe, compatdata + "/pfx"), program)) {
+    noteLine(steam.search.note, "Steam's shortcut \"" + shortcut->name + "\" of app " + appid + " starts \"" +
+                                    shortcut->exe + "\", not Zarnok: its start folder and launch options are not used");
+    return result;
+  }
+  if (!shortcut->startDir.empty() && isDirectory(shortcut->startDir))
+    result.environment.push_back("PWD=" + shortcut->startDir);
+  applyLaunchOptions(steam.search, *shortcut, result);
   return result;
 }

@@ -9,6 +9,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -250,15 +251,23 @@ std::string named(const WinePlace &place) {
 
 char *copyOf(const std::string &text) { return strdup(text.c_str()); }
 
-// A record as stored with a choice: when it was last changed, its size and
-// its file (a change within the file system's tick of time still changes
-// one of them), and its path.
-std::string recordStamp(const std::string &path) {
+// A file as stored with a choice: when it was last changed, its size and
+// its inode (a change within the file system's tick of time still changes
+// one of them); "-" when it is not there.
+std::string fileStamp(const std::string &path) {
   struct stat st;
-  if (path.empty() || stat(path.c_str(), &st) != 0) return "";
-  return format("%lld.%09ld:%lld:%llu ", (long long)st.st_mtim.tv_sec, (long)st.st_mtim.tv_nsec,
-                (long long)st.st_size, (unsigned long long)st.st_ino) +
-         path;
+  if (stat(path.c_str(), &st) != 0) return "-";
+  return format("%lld.%09ld:%lld:%llu", (long long)st.st_mtim.tv_sec, (long)st.st_mtim.tv_nsec,
+                (long long)st.st_size, (unsigned long long)st.st_ino);
+}
+
+// The files a start came from, as stored with it: each one's stamp and
+// path, as words of a stored command.
+std::string recordStamps(const ManagerStart &start) {
+  std::vector<std::string> words;
+  if (!start.record.empty()) words = {fileStamp(start.record), start.record};
+  for (const std::string &path : start.watched) words.insert(words.end(), {fileStamp(path), path});
+  return words.empty() ? "" : starterText({}, words);
 }
 
 }  // namespace
@@ -307,8 +316,8 @@ int platFindWineGame(const char *key, const char *preferred, PlatWineGame *game,
   if (!chosen->place->manager.empty()) {
     game->manager = copyOf(chosen->place->manager);
     game->command = copyOf(starterText(start.environment, start.command));
-    std::string stamp = recordStamp(start.record);
-    if (!stamp.empty()) game->record = copyOf(stamp);
+    std::string stamps = recordStamps(start);
+    if (!stamps.empty()) game->record = copyOf(stamps);
   }
   return PLAT_GAME_FOUND;
 }
@@ -328,18 +337,29 @@ int platCheckStoredGame(const char *prefix, const char *command, const char *rec
                         unsigned long size) {
   std::string why;
   int result = PLAT_STORED_GOOD;
-  std::vector<std::string> set, words;
+  std::vector<std::string> set, words, none, files;
+  bool parsed = command && starterParse(command, set, words);
   if (!isWinePrefix(prefix)) {
     why = std::string("the Wine prefix \"") + prefix + "\" is gone";
     result = PLAT_STORED_GONE;
-  } else if (command && starterParse(command, set, words) && programPath(words[0]).empty()) {
+  } else if (parsed && programPath(words[0]).empty()) {
     why = "\"" + words[0] + "\", which starts Zarnok, is gone";
     result = PLAT_STORED_GONE;
+  } else if (record && *record && (!starterParse(record, none, files) || files.size() % 2)) {
+    why = "the stored record of the game manager's files is incomplete";
+    result = PLAT_STORED_CHANGED;
   } else if (record && *record) {
-    const char *path = strchr(record, ' ');
-    if (path && recordStamp(path + 1) != record) {
-      why = std::string("\"") + (path + 1) + "\" has changed";
-      result = PLAT_STORED_CHANGED;
+    // Each a stamp and a path: the programs the command runs first, then
+    // the records.
+    for (int programs = 1; programs >= 0 && why.empty(); --programs) {
+      for (size_t i = 0; i < files.size() && why.empty(); i += 2) {
+        const std::string &path = files[i + 1], now = fileStamp(path);
+        bool program = parsed && std::find(words.begin(), words.end(), path) != words.end();
+        if (program != (programs == 1) || now == files[i]) continue;
+        bool gone = now == "-";
+        why = "\"" + path + "\"" + (gone && program ? ", which starts Zarnok, is gone" : gone ? " is gone" : " has changed");
+        result = gone ? PLAT_STORED_GONE : PLAT_STORED_CHANGED;
+      }
     }
   }
   snprintf(buf, size, "%s", why.c_str());

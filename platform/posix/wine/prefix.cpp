@@ -131,6 +131,23 @@ std::string winePrefixHolding(const std::string &path) {
   return prefix;
 }
 
+bool wineServerRunning(const std::string &prefix) {
+  struct stat st;
+  if (stat(prefix.c_str(), &st) != 0) return false;
+  char server[64];
+  snprintf(server, sizeof server, "/server-%llx-%llx/socket", (unsigned long long)st.st_dev,
+           (unsigned long long)st.st_ino);
+  // Debian's Wine keeps the folder of a random name instead, and names it
+  // in the prefix's file "wineserver".
+  std::string folders[2] = {"/tmp/.wine-" + std::to_string(getuid()), ""};
+  if (readRegularFile((prefix + "/wineserver").c_str(), folders[1]) && !folders[1].empty() &&
+      folders[1].find('/') == std::string::npos)
+    folders[1] = "/tmp/" + folders[1];
+  for (const std::string &folder : folders)
+    if (folder[0] == '/' && stat((folder + server).c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return true;
+  return false;
+}
+
 bool isWindowsProgram(const char *path) {
   int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;

@@ -27,6 +27,11 @@ bool isWinePrefix(const std::string &folder);
 // that holds a registry (system.reg), "" when none does.
 std::string winePrefixHolding(const std::string &path);
 
+// True when the prefix's Wine server is running: its socket is there.  Wine
+// keeps it in /tmp/.wine-<uid>/server-<device>-<inode>/, after the prefix's
+// folder, and removes it when the server ends.
+bool wineServerRunning(const std::string &prefix);
+
 // True when the file begins with "MZ": a Windows program, for Wine to run.
 bool isWindowsProgram(const char *path);
 

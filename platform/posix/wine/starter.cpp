@@ -23,8 +23,7 @@ static std::string quoted(const std::string &word, bool always = false) {
   return out + "\"";
 }
 
-// NAME=value, NAME as a shell would take it.
-static bool isAssignment(const std::string &word) {
+bool isAssignment(const std::string &word) {
   size_t equals = word.find('=');
   if (equals == std::string::npos || equals == 0) return false;
   for (size_t i = 0; i < equals; ++i) {
@@ -88,7 +87,8 @@ std::vector<std::string> starterCommand(const std::vector<std::string> &command,
                                         const std::string &program, const std::string &address) {
   std::vector<std::string> argv;
   for (const std::string &word : command)
-    argv.push_back(word == "%e" ? program : word == "%a" ? address : word);
+    argv.push_back(word == "%e" ? program : word == "%a" ? address : word.compare(0, 2, "%%") == 0 ? word.substr(1) : word);
   return argv;
 }
 
+std::string starterLiteral(const std::string &word) { return word.compare(0, 1, "%") == 0 ? "%" + word : word; }
