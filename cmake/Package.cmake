@@ -16,7 +16,7 @@ set(ENV{TZ} UTC)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/generated/CPackProject.cmake)
 if(WIN32)
   install(TARGETS launcher RUNTIME DESTINATION .)
-  install(FILES README.md examples/example.zarnok DESTINATION .)
+  install(FILES README.md docs/players-windows.md examples/example.zarnok DESTINATION .)
   # The licences, under names that Windows opens with a text editor.
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
   install(FILES THIRD-PARTY-NOTICES DESTINATION . RENAME THIRD-PARTY-NOTICES.txt)
@@ -52,7 +52,7 @@ endif()
 #   share/mime/packages/zarnolaunch.xml      the MIME package
 #   share/icons/hicolor/<n>x<n>/apps/zarnolaunch.png, 16 to 256, and
 #   share/icons/hicolor/scalable/apps/zarnolaunch.svg
-#   share/doc/zarnolaunch/README.md
+#   share/doc/zarnolaunch/README.md, players-linux.md
 #   share/licenses/zarnolaunch/              LICENSE and THIRD-PARTY-NOTICES
 #
 # Every Linux package holds these files, at these paths under /usr, each
@@ -78,7 +78,7 @@ foreach(ZARNO_ICON ${ZARNO_ICON_FILES})
   get_filename_component(ZARNO_ICON_DIR ${ZARNO_ICON} DIRECTORY)
   install(FILES resources/hicolor/${ZARNO_ICON} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${ZARNO_ICON_DIR})
 endforeach()
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md docs/players-linux.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES LICENSE THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/zarnolaunch)
 
 find_program(ZARNO_DPKG dpkg)
@@ -107,7 +107,8 @@ set(ZARNO_STAGE ${CMAKE_BINARY_DIR}/packaging)
 set(ZARNO_ROOT ${ZARNO_STAGE}/root)
 set(ZARNO_INSTALLED
     ${CMAKE_BINARY_DIR}/generated/zarnolaunch.desktop ${CMAKE_BINARY_DIR}/generated/zarnolaunch-mime.xml
-    ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES)
+    ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/players-linux.md ${CMAKE_SOURCE_DIR}/LICENSE
+    ${CMAKE_SOURCE_DIR}/THIRD-PARTY-NOTICES)
 foreach(ZARNO_ICON ${ZARNO_ICON_FILES})
   list(APPEND ZARNO_INSTALLED ${CMAKE_SOURCE_DIR}/resources/hicolor/${ZARNO_ICON})
 endforeach()

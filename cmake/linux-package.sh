@@ -60,7 +60,7 @@ deb)
   # compressed as the policy asks (12.3), by gzip -n, which leaves the
   # file's name and time out: the same text makes the same bytes.
   rm -r "$pkg/usr/share/licenses"
-  gzip -9n "$doc/README.md"
+  gzip -9n "$doc/README.md" "$doc/players-linux.md"
   gzip -9n <"$files/changelog.deb" >"$doc/changelog.gz"
   cp "$files/copyright" "$doc/copyright"
   mkdir -p "$pkg/usr/share/lintian/overrides" "$pkg/DEBIAN"

@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """browser_test.py LAUNCHER GAME JOIN_PAGE: served pages in real browsers.
 
-nginx and Apache serve a page configured with the README's lines in each
-place the README names, and the join page as the build made it.  Headless
-Chromium (chromedriver) and Firefox ESR (its Marionette port: Debian has no
-geckodriver) click their links, which go
-through the desktop (xdg-open or GIO) to the launcher and the stand-in game.
+nginx and Apache serve a page configured with the lines of
+docs/operators.md in each place it names, and the join page as the build
+made it.  Headless Chromium (chromedriver) and Firefox ESR (its Marionette
+port: Debian has no geckodriver) click their links, which go through the
+desktop (xdg-open or GIO) to the launcher and the stand-in game.
 The game's record says what it was given, and a recorder in the launcher's
 place says what the desktop handed the launcher.  Last, a sandboxed browser:
 from inside bwrap, as a Flatpak app, a link and a download go to the desktop
@@ -35,7 +35,7 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file_
 sys.path.insert(0, SOURCE + "/cmake")
 import translations  # noqa: E402  the project's reader of resources/po
 ZARNOK_TYPE = "application/zarnolaunch"
-# The two lines of the README, to copy.
+# The two lines of docs/operators.md, to copy.
 NGINX_LINE = "types { application/zarnolaunch zarnok; }"
 APACHE_LINE = "AddType application/zarnolaunch .zarnok"
 
@@ -72,8 +72,8 @@ VISITORS = [
 ]
 LINK_FILE = "[ZarnoLaunch]\nServer=delta.epsilon.zeta:1234\n"
 
-# Where a README line goes, and the Content-Type the page and the link file
-# then get.  The last row of each server is the README's warning: the line
+# Where a line of docs/operators.md goes, and the Content-Type the page and
+# the link file then get.  The last row of each server is its warning: the line
 # alone in an nginx server block drops every inherited type, and an Apache
 # .htaccess line is ignored unless AllowOverride takes FileInfo.  The last
 # column: whether the link file gets ZARNOK_TYPE.

@@ -64,12 +64,13 @@ common="$program
 usr/share/applications/zarnolaunch.desktop
 $(echo "$icons" | sed 's|^|usr/share/icons/|')
 usr/share/mime/packages/zarnolaunch.xml"
-install="$common $doc/README.md $licences/LICENSE $licences/THIRD-PARTY-NOTICES"
+install="$common $doc/README.md $doc/players-linux.md $licences/LICENSE $licences/THIRD-PARTY-NOTICES"
 expect "what cmake --install installs" "$(echo $install | tr ' ' '\n' | sort)" \
   "$(cd "$installed" && find . -type f | sed 's|^\./||' | sort)"
 case $format in
 deb) name=zarnolaunch_${version}_$(dpkg --print-architecture).deb
-  files="$common $doc/README.md.gz $doc/changelog.gz $doc/copyright usr/share/lintian/overrides/zarnolaunch" ;;
+  files="$common $doc/README.md.gz $doc/players-linux.md.gz $doc/changelog.gz $doc/copyright
+    usr/share/lintian/overrides/zarnolaunch" ;;
 rpm) name=zarnolaunch-$version-1.$arch.rpm files=$install ;;
 arch | aur) name=zarnolaunch-$version-1-$arch.pkg.tar.zst files="$install .BUILDINFO .MTREE .PKGINFO" ;;
 tarball) name=zarnolaunch-$version-linux-$arch.tar.gz program=zarnolaunch-$version/zarnolaunch
@@ -107,6 +108,8 @@ fi
 for f in $files; do
   case $f in
   */README.md.gz) gzip -9nc "$source/README.md" | cmp -s - "$root/$f" ;;  # gzip -n: no name or time
+  */players-linux.md.gz) gzip -9nc "$source/docs/players-linux.md" | cmp -s - "$root/$f" ;;
+  */players-linux.md) cmp -s "$source/docs/players-linux.md" "$root/$f" ;;
   */changelog.gz) gzip -9nc "$build/deb/changelog.deb" | cmp -s - "$root/$f" ;;
   */copyright) cmp -s "$build/deb/copyright" "$root/$f" ;;
   zarnolaunch-*/README.md) cmp -s "$build/packaging/portable/README.md" "$root/$f" &&

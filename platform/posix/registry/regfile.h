@@ -1,14 +1,14 @@
 // The stand-in registry's contents, and their REGEDIT4 text form.  No file
 // handling here: regstore.cpp reads, locks and replaces the file.
 //
-// The README invites users to write this file by hand, so an edit changes
-// only what it must.  The text is kept as it was read, one piece per line (a
-// value line with its continuation lines), and the keys and values point at
-// their lines: a changed value's line is replaced where it stands, a removed
-// one is emptied, a new value goes after the last value of its key's
-// section, and a new key is appended as a section of its own.  Comments,
-// blank lines, order, spelling and line ends of every other line stay byte
-// for byte.
+// The players' documentation invites users to write this file by hand, so
+// an edit changes only what it must.  The text is kept as it was read, one
+// piece per line (a value line with its continuation lines), and the keys
+// and values point at their lines: a changed value's line is replaced where
+// it stands, a removed one is emptied, a new value goes after the last value
+// of its key's section, and a new key is appended as a section of its own.
+// Comments, blank lines, order, spelling and line ends of every other line
+// stay byte for byte.
 #ifndef ZARNOLAUNCH_REGFILE_H
 #define ZARNOLAUNCH_REGFILE_H
 
