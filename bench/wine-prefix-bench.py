@@ -6,24 +6,30 @@ stored path through wine) and "wine GAME.exe ADDRESS" with WINEPREFIX set, as
 a player would, each timed until the game (the win32 build's zarnok-demo.exe,
 in a folder with a blank and a non-ASCII letter in its name) has recorded its
 address: the launcher does not wait for the game, so that record is the only
-end both share.  Prints the median of each and their ratio.
+end both share.  Prints the median of each, the ratio of the medians and the
+median of the per-pair ratios, which is the figure to read: any start
+through Wine now and then takes some 60 ms longer, on either side, so the
+medians of a few dozen starts each can fall on either side of that gap.
 
-Both sides run as a desktop or a browser starts the launcher: standard input,
-output and error on /dev/null, and between runs the benchmark waits for every
-process the run started, whatever its name (run_ended), so that each run
-starts where the last one did.  Run from a terminal, each side once inherited
-it, and Wine started a console host (conhost.exe) for the game, a console
-program; the wait between runs counted the game only, so one run's console
-host was still ending when the next run began.  A direct start, which reaches
-Wine at once, was held up by it far more than a launch, which reaches Wine 2
-to 3 ms later: 0.58 to 0.66 in a terminal, about 1.0 without one.  The same
-side against itself spreads by about 13% (per-pair median) on a busy machine;
-the benchmark asks for a higher priority than the builds around it, where it
-may, and shares it with everything it starts.
+Both sides start the same way: a small native program (the launcher, or the
+launch benchmark's minimal_spawner, which only starts wine with the game and
+the address) that this script runs and that ends once it has started Wine.
+Started from Python itself, the direct side paid for Python's own start of a
+program, and read 0.5 to 0.7.  Both run as a desktop or a browser starts the
+launcher: standard input, output and error on /dev/null.  Between runs the
+benchmark waits until no process of the prefix is left but those of the
+settled prefix (the server and the services Wine keeps running with it),
+whatever their names (run_ended), so that each run starts where the last one
+did.  Run from a terminal, each side once inherited it, and Wine started a
+console host (conhost.exe) for the game, a console program; the wait between
+runs counted the game only, so one run's console host was still ending when
+the next run began.  The benchmark asks for a higher priority than the builds
+around it, where it may, and shares it with everything it starts.
 
   [BUILD=build/native] [WIN32_BUILD=build/win32] python3 bench/wine-prefix-bench.py [PAIRS]
 
-PAIRS defaults to 30.  The prefix, BUILD/bench-wineprefix, is made on first use.
+PAIRS defaults to 40.  The prefix, BUILD/bench-wineprefix, is made on first
+use.  ZARNO_BENCH_TRACE=1 prints each pair's two times as they come.
 """
 import os
 import shutil
@@ -89,14 +95,15 @@ def main():
         os.nice(-10)
     except OSError:
         pass
-    pairs = int(sys.argv[1]) if len(sys.argv) > 1 else 30
+    pairs = int(sys.argv[1]) if len(sys.argv) > 1 else 40
     if pairs < 10:
         raise SystemExit("usage: wine-prefix-bench.py [PAIRS]   (PAIRS: at least 10)")
     build = os.path.join(ROOT, os.environ.get("BUILD", "build/native"))
     win32 = os.path.join(ROOT, os.environ.get("WIN32_BUILD", "build/win32"))
     prefix = os.path.join(build, "bench-wineprefix")
     launcher = os.path.join(build, "zarnolaunch")
-    for needed in (launcher, os.path.join(win32, "zarnok-demo.exe")):
+    spawner = os.path.join(build, "minimal_spawner")
+    for needed in (launcher, spawner, os.path.join(win32, "zarnok-demo.exe")):
         if not os.path.exists(needed):
             raise SystemExit(f"not built: {needed}")
 
@@ -148,23 +155,22 @@ def main():
             subprocess.run([launcher, "-quiet", link], env=env, check=True, **quiet)
 
         def direct():
-            return subprocess.Popen(["wine", game, ADDRESS], env=prefixed, **quiet)
+            subprocess.run([spawner, shutil.which("wine"), game, ADDRESS], env=prefixed, check=True, **quiet)
 
-        def timed(start):
+        def timed(start, settled):
             os.remove(record)
-            before = prefix_processes(prefix)
             begin = time.monotonic()
-            process = start()
+            start()
             until(lambda: os.path.exists(record), "the game did not record its address")
             took = time.monotonic() - begin
-            if process is not None:
-                process.wait()
-            run_ended(prefix, before)
+            run_ended(prefix, settled)
             return took
 
-        timed(through_launcher), timed(direct)  # warm-up
-        # The prefix settled: the desktop process the first starts brought
-        # up has ended, and what remains (the server, Wine's services) stays.
+        # The prefix settled after a first start of each: what remains once
+        # the desktop process those starts brought up has ended (the server,
+        # Wine's services) stays, and every timed run starts from just that.
+        first = prefix_processes(prefix)
+        timed(through_launcher, first), timed(direct, first)
         settled, since = prefix_processes(prefix), time.monotonic()
         while time.monotonic() - since < 3:
             time.sleep(0.05)
@@ -173,7 +179,9 @@ def main():
         ours, theirs = [], []
         for i in range(pairs):
             order = (through_launcher, direct) if i % 2 == 0 else (direct, through_launcher)
-            took = {start: timed(start) for start in order}
+            took = {start: timed(start, settled) for start in order}
+            if os.environ.get("ZARNO_BENCH_TRACE"):
+                print(i, round(took[through_launcher] * 1000), round(took[direct] * 1000), flush=True)
             ours.append(took[through_launcher])
             theirs.append(took[direct])
         version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
