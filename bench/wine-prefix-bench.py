@@ -76,18 +76,17 @@ def prefix_processes(prefix):
     return {pid for pid in os.listdir("/proc") if pid.isdigit() and wine_prefix_of(pid) == real}
 
 
-def run_ended(prefix, before):
+def run_ended(prefix, settled):
     # Runs must never overlap, and neither the launcher nor this script can
     # wait for the game it started: it waits until no process of the prefix
-    # is left but those that were there before the run (the persistent
-    # wineserver and the services Wine keeps running with it), whatever
-    # their names.  Waiting for the game and its console host by name missed
+    # is left but those of the settled prefix (the persistent wineserver and
+    # the services Wine keeps running with it), whatever their names.  Waiting for the game and its console host by name missed
     # the rest of a run's work in the prefix: the desktop process
     # (explorer.exe) that a start brings up stays about a second after the
     # game and then ends, so whether a run found a desktop or had to start
     # one depended on the runs before it.  Other prefixes' processes (a test
     # run's) are not waited for.
-    until(lambda: prefix_processes(prefix) <= before, "the run's processes did not end", timeout=60.0)
+    until(lambda: prefix_processes(prefix) <= settled, "the run's processes did not end", timeout=60.0)
 
 
 def main():
