@@ -9,6 +9,7 @@
 // registration.
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -78,10 +79,11 @@ int platLauncherCopy(const char *self, char *buf, unsigned long size) {
   if (!home || home[0] != '/') return PLAT_COPY_NONE;
   std::string copy = std::string(home) + "/.local/bin/zarnolaunch";
   if (copy.size() >= size) return PLAT_COPY_NONE;
-  // A launcher that the system's package installed stays where it is.
-  int where = platIsSelf(copy.c_str(), self)                        ? PLAT_COPY_IS
-              : inTemporaryFolder(self) && desktopSystemEntry(self).empty() ? PLAT_COPY_TO
-                                                                            : PLAT_COPY_NONE;
+  int where = PLAT_COPY_NONE;
+  if (platIsSelf(copy.c_str(), self))
+    where = PLAT_COPY_IS;
+  else if (inTemporaryFolder(self) && desktopSystemEntry(self).empty())  // a package's stays
+    where = PLAT_COPY_TO;
   if (where != PLAT_COPY_NONE) memcpy(buf, copy.c_str(), copy.size() + 1);
   return where;
 }
@@ -90,8 +92,12 @@ long platCopyLauncher(const char *self, const char *path) {
   std::string bytes;
   if (!readRegularFile(self, bytes)) return errorFromErrno(errno);
   long error = makeDirectories(directoryOf(path));
-  if (error != PLAT_OK) return error;
-  return replaceFileAt(path, bytes.data(), bytes.size(), 0755, nullptr);
+  if (error == PLAT_OK) error = replaceFileAt(path, bytes.data(), bytes.size(), 0755, nullptr);
+  // An older copy keeps its permissions, which must still let it run.
+  struct stat st;
+  if (error == PLAT_OK && stat(path, &st) == 0 && !(st.st_mode & S_IXUSR) && chmod(path, st.st_mode | 0111) != 0)
+    error = errorFromErrno(errno);
+  return error;
 }
 
 long platRemoveFile(const char *path) {
