@@ -564,8 +564,10 @@ TEST_F(GameManagers, RealWineThroughALutrisRunner) {
   EXPECT_EQ(launch({"-install"}).status, 1) << logText();
   EXPECT_EQ(read(HKCR, "ZarnoLaunch", "Game manager of Zarnok"), "Lutris");
   EXPECT_EQ(launch({"zarnolaunch://real.wine.test:7777"}).status, 0) << logText();
-  expectLog({"starting Zarnok with \"WINEPREFIX=" + prefix + " " + data +
-             "/runners/wine/debian-8/bin/wine %e %a\""});
+  // Words with blanks (a build tree's path may have them) are in quotes.
+  auto word = [](const std::string &w) { return w.find(' ') == std::string::npos ? w : "\"" + w + "\""; };
+  expectLog({"starting Zarnok with \"WINEPREFIX=" + word(prefix) + " " +
+             word(data + "/runners/wine/debian-8/bin/wine") + " %e %a\""});
   EXPECT_EQ(gameArguments(), std::vector<std::string>{"real.wine.test:7777"});
 }
 
