@@ -87,7 +87,6 @@ def copyright(licence_file, notices, out):
                " it holds the components of the Files stanzas after the first, each under its\n"
                " own licence.",
                "Files: *\nCopyright: %s\nLicense: %s" % (holder, debian_name(OWN))]
-    used = [OWN]
     for c in held_by(components, "zarnolaunch"):
         notes = ["%s %s, linked into /usr/bin/zarnolaunch." % (c["Component"], c["Version"])]
         notes += [wrapped("%s: %s" % (key, " ".join(c[key].split())), "", "", 78)
@@ -96,8 +95,7 @@ def copyright(licence_file, notices, out):
             c["Files"], c["Copyright"].replace("\n", "\n "),
             " and ".join(debian_name(t) for t in terms(c["License"])),
             indented("\n\n".join(notes)).lstrip()))
-        used += [t for t in terms(c["License"]) if t not in used]
-    for term in used:
+    for term in terms(spdx(components, "zarnolaunch")):
         licence, _, exception = term.partition(" WITH ")
         for part in filter(None, (licence, exception)):
             name = debian_name(part)

@@ -49,6 +49,10 @@ ManifestDPIAware true
 ; a game's, with a LICENSE.txt of the game's.
 !define LICENSE_FILE "ZarnoLaunch LICENSE.txt"
 !define NOTICES_FILE "ZarnoLaunch THIRD-PARTY-NOTICES.txt"
+!macro deleteDocuments DIR
+  Delete "${DIR}\${LICENSE_FILE}"
+  Delete "${DIR}\${NOTICES_FILE}"
+!macroend
 ; The launcher's own messages, as its log gives them.
 !define NOT_INSTALLED "Zarnok is not properly installed!  Please reinstall Zarnok."
 !define NOT_FOUND "Can't find Zarnok on your system!"
@@ -550,8 +554,7 @@ Function takeBack
   ${EndIf}
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\${UNINSTALLER}"
-  Delete "$INSTDIR\${LICENSE_FILE}"
-  Delete "$INSTDIR\${NOTICES_FILE}"
+  !insertmacro deleteDocuments "$INSTDIR"
   ${If} $previousDir == $INSTDIR
     ${If} $previousUninstaller == "$INSTDIR\uninstall.exe"
       Delete $previousUninstaller
@@ -687,8 +690,7 @@ found:
   ${AndIf} $previousDir != $INSTDIR
   ${AndIf} ${FileExists} "$previousDir\${EXE}"
     Delete "$previousDir\${EXE}"
-    Delete "$previousDir\${LICENSE_FILE}"
-    Delete "$previousDir\${NOTICES_FILE}"
+    !insertmacro deleteDocuments "$previousDir"
     ${If} $previousUninstaller == "$previousDir\${UNINSTALLER}"
     ${OrIf} $previousUninstaller == "$previousDir\uninstall.exe"
       Delete $previousUninstaller
@@ -800,8 +802,7 @@ Section Uninstall
   ${If} ${Errors}
     !insertmacro unFail "$(inUse)" "Uninstall failed: ZarnoLaunch.exe is in use."
   ${EndIf}
-  Delete "$INSTDIR\${LICENSE_FILE}"
-  Delete "$INSTDIR\${NOTICES_FILE}"
+  !insertmacro deleteDocuments "$INSTDIR"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir $INSTDIR
   ; The entry goes only when it names this folder.

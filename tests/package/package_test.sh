@@ -237,8 +237,9 @@ marked() {
   printf '#!/bin/sh\ntouch "%s"\nexec "%s" "$@"\n' "$tmp/seen" "$copy.real" >"$copy"
   chmod +x "$copy"
 }
-# Nothing of the user's registration is left.
+# Nothing of the user's registration is left, nor the launcher's copy.
 unregistered() {  # after what
+  [ ! -e "$copy" ] || fail "$1 left the copy in ~/.local/bin"
   for f in applications/zarnolaunch.desktop mime/packages/zarnolaunch.xml; do
     [ ! -e "$user_data/$f" ] || fail "$1 left $f"
   done
@@ -260,7 +261,6 @@ elif [ "$format" == tarball ]; then
   opens "the launcher's copy"
   mv "$copy.real" "$copy"
   run "$copy" -quiet -uninstall || fail "-uninstall"
-  [ ! -e "$copy" ] || fail "-uninstall left the copy"
   unregistered "-uninstall"
 else
   update-mime-database "$share/mime" >/dev/null || fail "update-mime-database"
@@ -299,7 +299,6 @@ else
   mv "$copy.real" "$copy"
   run "$copy" -quiet -uninstall || fail "-uninstall"
   unregistered "-uninstall"
-  [ ! -e "$copy" ] || fail "-uninstall left its copy in ~/.local/bin"
   find "$root" -type f -exec sha256sum {} + | sort | cmp -s - "$tmp/package.sums" ||
     fail "-uninstall changed the package's files"
   opens

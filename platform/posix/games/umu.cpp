@@ -11,7 +11,7 @@
 #include <stdlib.h>
 
 #include "platform/posix/games/records.h"
-#include "platform/posix/steam/vdf.h"
+#include "platform/posix/steam/steam.h"
 #include "platform/posix/wine/starter.h"
 
 namespace {
@@ -89,12 +89,10 @@ ManagerStart umuStart(ManagerSearch &search, const std::string &umu, const std::
            search.manager.c_str(), name.c_str());
     return start;
   }
-  std::string manifest = folder + "/toolmanifest.vdf", text, why, runtime;
+  std::string manifest = folder + "/toolmanifest.vdf", runtime = "steamrt3";
   std::vector<VdfNode> nodes;
-  std::string required = readOrPassOver(manifest, text, nullptr, "") && vdfParse(text, nodes, why)
-                             ? vdfText(nodes, "manifest/require_tool_appid")
-                             : "";
-  runtime = "steamrt3";
+  readToolManifest(search, folder, nodes);
+  std::string required = vdfText(nodes, "manifest/require_tool_appid");
   for (const auto &r : umuRuntimes)
     if (required == r.appid) runtime = r.folder;
   // Before 1.1, umu kept sniper's runtime in its folder itself.

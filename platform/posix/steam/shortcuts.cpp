@@ -5,7 +5,6 @@
 // and "StartDir" (the last two in double quotes), then the shortcut's
 // options; other tools that write the file spell the keys in other cases.
 #include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 
@@ -85,9 +84,8 @@ const SteamShortcut *steamShortcut(SteamInstall &steam, uint32_t id) {
   if (!steam.shortcutsRead) {
     steam.shortcutsRead = true;
     std::vector<std::string> users = folderEntries(steam.root + "/userdata");
-    std::string first = signedInUser(steam);
-    for (size_t i = 0; i < users.size(); ++i)
-      if (users[i] == first) std::rotate(users.begin(), users.begin() + i, users.begin() + i + 1);
+    auto first = std::find(users.begin(), users.end(), signedInUser(steam));
+    if (first != users.end()) std::rotate(users.begin(), first, first + 1);
     for (const std::string &user : users) {
       std::string file = steam.root + "/userdata/" + user + "/config/shortcuts.vdf";
       if (isRegularFile(file)) readShortcuts(steam, file);

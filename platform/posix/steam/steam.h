@@ -100,6 +100,9 @@ ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata
 bool steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::string &folder,
                       std::vector<std::string> &words, std::vector<std::string> &toolPaths,
                       std::vector<std::string> &watched);
+// The toolmanifest.vdf of the tool in folder: false when it is not there,
+// or cannot be read or parsed (nodes then empty).
+bool readToolManifest(ManagerSearch &search, const std::string &folder, std::vector<VdfNode> &nodes);
 // One app's section of appinfo.vdf (versions 27, 28 and 29), where Steam
 // caches what it knows of every app.  False, with why, when the file
 // cannot be read, has no such section, or is damaged.

@@ -8,7 +8,6 @@
 // the player's launch options.
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include "platform/posix/steam/steam.h"
 #include "platform/posix/wine/prefix.h"
@@ -147,6 +146,15 @@ bool readAppinfoSection(const std::string &file, uint32_t appid, std::vector<Vdf
   return vdfParseBinary(data.substr(skipped), nodes, why, version == 29 ? &keys : nullptr);
 }
 
+bool readToolManifest(ManagerSearch &search, const std::string &folder, std::vector<VdfNode> &nodes) {
+  std::string file = folder + "/toolmanifest.vdf", text, why;
+  nodes.clear();
+  if (isRegularFile(file) && readRecord(search, file, text, largestManifest) && vdfParse(text, nodes, why))
+    return true;
+  nodes.clear();  // nothing of a damaged one
+  return false;
+}
+
 namespace {
 
 // Valve's own tools by name and by each of their aliases: their app ids.
@@ -194,15 +202,15 @@ std::string toolFolder(SteamInstall &steam, const std::string &name, std::vector
 }
 
 // A tool's own words, from its toolmanifest.vdf (watched, there or not),
-// with the app id of the tool it requires.  False when it has no manifest.
+// with the app id of the tool it requires; a tool without a manifest, or
+// one whose manifest gives no command line, is a bare Proton: its proton
+// script.  The program is watched too.  False when it has no manifest.
 bool manifestCommand(ManagerSearch &search, const std::string &folder, std::vector<std::string> &own,
                      std::string &required, std::vector<std::string> &watched) {
-  std::string file = folder + "/toolmanifest.vdf", text, why;
   std::vector<VdfNode> nodes;
-  watched.push_back(file);
+  watched.push_back(folder + "/toolmanifest.vdf");
   own.clear();
-  if (!isRegularFile(file) || !readRecord(search, file, text, largestManifest) || !vdfParse(text, nodes, why))
-    return false;
+  bool read = readToolManifest(search, folder, nodes);
   // Version 2 manifests give one command line with %verb%; version 1
   // manifests one a verb.
   std::string line = vdfText(nodes, "manifest/commandline_waitforexitandrun");
@@ -217,7 +225,7 @@ bool manifestCommand(ManagerSearch &search, const std::string &folder, std::vect
   if (own.empty()) own = {folder + "/proton", "waitforexitandrun"};
   required = vdfText(nodes, "manifest/require_tool_appid");
   watched.push_back(own[0]);
-  return true;
+  return read;
 }
 
 // The words of the runtime of app id required, installed in one of
@@ -285,10 +293,7 @@ bool steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::str
                       std::vector<std::string> &watched) {
   std::vector<std::string> own;
   std::string required, runtime, why;
-  if (!manifestCommand(search, folder, own, required, watched)) {
-    own = {folder + "/proton", "waitforexitandrun"};
-    watched.push_back(own[0]);
-  }
+  manifestCommand(search, folder, own, required, watched);
   words = own;
   toolPaths = {folder};
   if (!isRegularFile(own[0])) return false;
@@ -305,12 +310,6 @@ bool steamToolCommand(SteamInstall *steam, ManagerSearch &search, const std::str
 }
 
 namespace {
-
-bool sameFile(const std::string &a, const std::string &b) {
-  struct stat x, y;
-  if (stat(a.c_str(), &x) != 0 || stat(b.c_str(), &y) != 0) return realPath(a) == realPath(b);
-  return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
 
 // Sets an assignment ("NAME=value"), replacing one of the same name.
 void assign(std::vector<std::string> &environment, const std::string &assignment) {
@@ -417,7 +416,7 @@ ManagerStart steamProtonStart(SteamInstall &steam, const std::string &compatdata
     result.environment.push_back("SteamGameId=" + std::to_string(id << 32 | 0x02000000u));
   if (!shortcut) return result;
   watched.push_back(shortcut->file);
-  if (!sameFile(shortcutProgram(shortcut->exe, compatdata + "/pfx"), program)) {
+  if (!platIsSelf(shortcutProgram(shortcut->exe, compatdata + "/pfx").c_str(), program.c_str())) {
     noteLine(steam.search.note, "Steam's shortcut \"" + shortcut->name + "\" of app " + appid + " starts \"" +
                                     shortcut->exe + "\", not Zarnok: its start folder and launch options are not used");
     return result;
